@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// What the transmission worker writes to the console. The console implements it and applies the calls on
+// the interface thread, in the order the worker makes them.
+class ConsoleLog
+{
+public:
+    virtual ~ConsoleLog() = default;
+
+    virtual void appendText(const QString &text) = 0;
+    virtual void appendPrompt(const QString &text) = 0;
+    virtual void lineInClear() = 0;
+};
+
+// Finds the console at the moment of a log call; yields nullptr while no console exists.
+using ConsoleLookup = std::function<ConsoleLog *()>;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMetaProperty>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <functional>
+
+class SettingsStore;
+
+// Ties one property of a control (by default its user property, e.g. a spin box's value) to a settings key
+// both ways: the control shows the stored value, follows changes made elsewhere, and writes the operator's
+// edits back. While the key has no value the control shows the placeholder.
+class SettingBinding : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Converter = std::function<QVariant(const QVariant &)>;
+
+    SettingBinding(QObject *control, SettingsStore &store, const QString &key, const QVariant &placeholder = {},
+                   const char *propertyName = nullptr);
+
+    // Optional conversions between the stored value and the property's value.
+    void setConverters(Converter fromStore, Converter toStore);
+    QString key() const { return key_; }
+    void refresh();
+
+private:
+    void storeFromControl();
+
+    QPointer<QObject> control_;
+    SettingsStore &store_;
+    QString key_;
+    QVariant placeholder_;
+    QMetaProperty property_;
+    Converter fromStore_;
+    Converter toStore_;
+    bool updating_ = false;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+// Every settings key Keylark reads or writes, with its kind and registered default.
+
+inline constexpr int GROUPCOUNT = 8;
+inline constexpr int FUNCTIONCOUNT = 12;
+
+inline const QString KLKWpmKey = QStringLiteral("wpm");
+inline const QString KLKTimeDahKey = QStringLiteral("timeDah");
+inline const QString KLKTimeLetterKey = QStringLiteral("timeLetter");
+inline const QString KLKTimeWordKey = QStringLiteral("timeWord");
+inline const QString KLKDayOfGmKey = QStringLiteral("dayOfGm");
+inline const QString KLKDayOfGaKey = QStringLiteral("dayOfGa");
+inline const QString KLKDayOfGeKey = QStringLiteral("dayOfGe");
+inline const QString KLKBeaconDelayKey = QStringLiteral("beaconDelay");
+inline const QString KLKSerialDeviceKey = QStringLiteral("serialDevice");
+inline const QString KLKSerialStartUpOpenKey = QStringLiteral("serialStartUpOpen");
+inline const QString KLKRransmitKeyEquivKey = QStringLiteral("transmitKeyEquiv");
+inline const QString KLKPreferenceSelectedKey = QStringLiteral("preferenceSelected");
+inline const QString KLKSerialDTRKey = QStringLiteral("serialDTR");
+inline const QString KLKSerialDTRReverseKey = QStringLiteral("serialDTRReverse");
+inline const QString KLKSerialRTSKey = QStringLiteral("serialRTS");
+inline const QString KLKSerialRTSReverseKey = QStringLiteral("serialRTSReverse");
+
+enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
+
+struct SettingDeclaration
+{
+    QString key;
+    SettingKind kind;
+    QVariant registeredDefault; // invalid: no registered default
+};
+
+// The keys with a name of their own, in the order they are documented.
+const QList<SettingDeclaration> &namedSettings();
+
+// The registration layer installed at every start.
+QVariantHash registeredDefaults();
+
+// Keys formed from patterns. A group is "messageG1" to "messageG8", a key 1 to 12, a macro one capital letter.
+QString groupIdentifier(int group);                             // messageG3
+QString groupLabelKey(int group);                               // messageG3Label
+QString groupLabelKey(const QString &groupIdentifier);          // messageG3Label
+QString messageKey(const QString &groupIdentifier, int key);    // messageG3F12
+QString labelKey(const QString &groupIdentifier, int key);      // messageG3LabelF12
+QString groupMacroKey(const QString &groupIdentifier, QChar letter); // messageG3MacroP
+QString globalMacroKey(QChar letter);                           // macroM
+
+inline const QString GlobalMacroLetters = QStringLiteral("MOHJCR");
+inline const QString GroupMacroLetters = QStringLiteral("PNTY");
