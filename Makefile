@@ -22,7 +22,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	./$(BUILD)/keylark_bench
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
