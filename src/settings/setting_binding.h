@@ -19,17 +19,18 @@ class SettingBinding : public QObject
 public:
     using Converter = std::function<QVariant(const QVariant &)>;
 
-    SettingBinding(QObject *control, SettingsStore &store, const QString &key, const QVariant &placeholder = {},
-                   const char *propertyName = nullptr);
+    SettingBinding(QObject *control, SettingsStore &store, const QString &key,
+                   const QVariant &placeholder = {}, const char *propertyName = nullptr);
 
     // Optional conversions between the stored value and the property's value.
     void setConverters(Converter fromStore, Converter toStore);
     QString key() const { return key_; }
     void refresh();
 
-private:
+private slots:
     void storeFromControl();
 
+private:
     QPointer<QObject> control_;
     SettingsStore &store_;
     QString key_;

@@ -41,14 +41,15 @@ const QList<SettingDeclaration> &namedSettings();
 // The registration layer installed at every start.
 QVariantHash registeredDefaults();
 
-// Keys formed from patterns. A group is "messageG1" to "messageG8", a key 1 to 12, a macro one capital letter.
-QString groupIdentifier(int group);                             // messageG3
-QString groupLabelKey(int group);                               // messageG3Label
-QString groupLabelKey(const QString &groupIdentifier);          // messageG3Label
-QString messageKey(const QString &groupIdentifier, int key);    // messageG3F12
-QString labelKey(const QString &groupIdentifier, int key);      // messageG3LabelF12
+// Keys formed from patterns. A group is "messageG1" to "messageG8", a key 1 to 12, a macro one capital
+// letter.
+QString groupIdentifier(int group);                                  // messageG3
+QString groupLabelKey(int group);                                    // messageG3Label
+QString groupLabelKey(const QString &groupIdentifier);               // messageG3Label
+QString messageKey(const QString &groupIdentifier, int key);         // messageG3F12
+QString labelKey(const QString &groupIdentifier, int key);           // messageG3LabelF12
 QString groupMacroKey(const QString &groupIdentifier, QChar letter); // messageG3MacroP
-QString globalMacroKey(QChar letter);                           // macroM
+QString globalMacroKey(QChar letter);                                // macroM
 
 inline const QString GlobalMacroLetters = QStringLiteral("MOHJCR");
 inline const QString GroupMacroLetters = QStringLiteral("PNTY");

@@ -7,8 +7,9 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <map>
 #include <nlohmann/json.hpp>
+
+#include <map>
 
 // Keylark's key-value store: a persistent layer kept in a JSON file and a registration layer of defaults
 // held in memory. Values keep their kind: QString, qint64, double, bool or QDateTime. Reads and writes of
@@ -63,5 +64,6 @@ private:
     QHash<QString, QVariant> registered_;
     std::map<std::string, nlohmann::json> foreign_; // entries of kinds Keylark does not use, kept as found
     bool dirty_ = false;
+    bool writable_ = true; // false when the file on disk could not be read: never overwrite it
     QTimer writeTimer_;
 };

@@ -1,0 +1,53 @@
+#include "settings/setting_binding.h"
+
+#include "settings/settings_store.h"
+
+SettingBinding::SettingBinding(QObject *control, SettingsStore &store, const QString &key,
+                               const QVariant &placeholder, const char *propertyName)
+    : QObject(control), control_(control), store_(store), key_(key), placeholder_(placeholder)
+{
+    const QMetaObject *meta = control->metaObject();
+    property_ = propertyName ? meta->property(meta->indexOfProperty(propertyName)) : meta->userProperty();
+    Q_ASSERT_X(property_.isValid(), "SettingBinding", "the control has no such property");
+
+    if (property_.hasNotifySignal()) {
+        const QMetaMethod slot = metaObject()->method(metaObject()->indexOfMethod("storeFromControl()"));
+        connect(control, property_.notifySignal(), this, slot);
+    }
+    connect(&store, &SettingsStore::changed, this, [this](const QString &changedKey) {
+        if (changedKey == key_)
+            refresh();
+    });
+    refresh();
+}
+
+void SettingBinding::setConverters(Converter fromStore, Converter toStore)
+{
+    fromStore_ = std::move(fromStore);
+    toStore_ = std::move(toStore);
+    refresh();
+}
+
+void SettingBinding::refresh()
+{
+    if (!control_)
+        return;
+    QVariant shown = store_.value(key_);
+    if (!shown.isValid())
+        shown = placeholder_.isValid() ? placeholder_ : QVariant(property_.metaType());
+    else if (fromStore_)
+        shown = fromStore_(shown);
+    if (control_->property(property_.name()) == shown)
+        return;
+    updating_ = true;
+    property_.write(control_, shown);
+    updating_ = false;
+}
+
+void SettingBinding::storeFromControl()
+{
+    if (updating_ || !control_)
+        return;
+    const QVariant edited = property_.read(control_);
+    store_.setValue(key_, toStore_ ? toStore_(edited) : edited);
+}
