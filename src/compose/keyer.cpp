@@ -1,0 +1,215 @@
+#include "compose/keyer.h"
+
+#include "keying/diagnostics.h"
+#include "keying/keying_controller.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QRegularExpression>
+
+#include <cstdlib>
+
+namespace {
+
+QString token(QChar letter)
+{
+    return QStringLiteral("$") + letter;
+}
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+// A boundary's text form: year-month-day hour:minute:second and a numeric zone offset. A date is
+// written in the local zone; any other value as its plain text.
+QString boundaryText(const QVariant &value)
+{
+    if (value.metaType().id() != QMetaType::QDateTime)
+        return SettingsStore::toText(value);
+    const QDateTime local = value.toDateTime().toLocalTime();
+    if (!local.isValid())
+        return {};
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    const QChar sign = offsetMinutes < 0 ? u'-' : u'+';
+    const int magnitude = std::abs(offsetMinutes);
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + sign + twoDigits(magnitude / 60) +
+           twoDigits(magnitude % 60);
+}
+
+// Hour and minute exactly as written in the text form, whatever its zone; 00:00 when unreadable.
+int minuteOfText(const QString &text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2}) ([0-9]{2}):([0-9]{2}):([0-9]{2}) [+-][0-9]{4}$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return 0;
+    const auto field = [&match](int index) { return match.captured(index).toInt(); };
+    const QTime time(field(4), field(5), field(6));
+    if (!QDate(field(1), field(2), field(3)).isValid() || !time.isValid())
+        return 0;
+    return time.hour() * 60 + time.minute();
+}
+
+// Cuts the text to at most maxBytes of UTF-8, at a whole character. True when something was cut.
+bool cutToBytes(QString &text, qsizetype maxBytes)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxBytes)
+        return false;
+    qsizetype end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80)
+        --end;
+    text = QString::fromUtf8(bytes.first(end));
+    return true;
+}
+
+void reportCut()
+{
+    Diagnostics::out(QStringLiteral("#.. Keylark : Macro expansion stopped at %1 bytes, the most one "
+                                    "transmission carries; the rest was dropped.")
+                         .arg(Keyer::MaxExpansionBytes));
+}
+
+} // namespace
+
+Keyer::Keyer(SettingsStore &store, KeyingController &serialController)
+    : store_(store), serialController_(serialController)
+{
+}
+
+void Keyer::sendMessage(const QString &message, const QString &messageGroup)
+{
+    serialController_.cwSendString(replaceAllMacro(message, messageGroup).toUpper());
+}
+
+bool Keyer::isSending() const
+{
+    return serialController_.cwIsSending() != 0;
+}
+
+void Keyer::sendStop()
+{
+    serialController_.cwSendStop();
+}
+
+void Keyer::sendClear()
+{
+    serialController_.cwSendClear();
+}
+
+void Keyer::beaconSend()
+{
+    serialController_.cwBeaconTransmission();
+}
+
+void Keyer::replaceMacro(QString &text, const QString &macro, const QString &replaceString) const
+{
+    if (expandToken(text, macro, replaceString))
+        reportCut();
+}
+
+QString Keyer::replaceGlobalMacro(const QString &text) const
+{
+    QString copy = text;
+    if (expandGlobal(copy))
+        reportCut();
+    return copy;
+}
+
+QString Keyer::replaceLocalMacro(const QString &text, const QString &messageGroup) const
+{
+    QString copy = text;
+    if (expandLocal(copy, messageGroup))
+        reportCut();
+    return copy;
+}
+
+QString Keyer::replaceAllMacro(const QString &text, const QString &messageGroup) const
+{
+    QString copy = text;
+    const bool globalCut = expandGlobal(copy);
+    const bool localCut = expandLocal(copy, messageGroup);
+    if (globalCut || localCut)
+        reportCut();
+    return copy;
+}
+
+QString Keyer::getGreeting() const
+{
+    const int gm = boundaryMinute(KLKDayOfGmKey);
+    const int ga = boundaryMinute(KLKDayOfGaKey);
+    const int ge = boundaryMinute(KLKDayOfGeKey);
+    const QTime time = clock_().toLocalTime().time();
+    const int now = time.hour() * 60 + time.minute();
+    if (now < gm)
+        return QStringLiteral("GE");
+    if (now < ga)
+        return QStringLiteral("GM");
+    if (now < ge)
+        return QStringLiteral("GA");
+    return QStringLiteral("GE");
+}
+
+QVariant Keyer::setting(const QString &key) const
+{
+    if (readObserver_)
+        readObserver_(key);
+    return store_.value(key);
+}
+
+int Keyer::boundaryMinute(const QString &key) const
+{
+    return minuteOfText(boundaryText(setting(key)));
+}
+
+// Replaces every occurrence of the token, resuming the search after each inserted value, so a value is
+// never searched for its own token. Growth past what a transmission carries is cut off (true).
+bool Keyer::expandToken(QString &text, const QString &macro, const QString &value) const
+{
+    qsizetype at = macro.isEmpty() ? -1 : text.indexOf(macro);
+    if (at < 0)
+        return false;
+    const bool grows = value.toUtf8().size() > macro.toUtf8().size();
+    QString result;
+    qsizetype from = 0;
+    while (at >= 0) {
+        result.append(QStringView(text).sliced(from, at - from)).append(value);
+        from = at + macro.size();
+        // Every UTF-16 unit takes at least one byte: past this the rest would be cut anyway.
+        if (grows && result.size() > MaxExpansionBytes)
+            break;
+        at = text.indexOf(macro, from);
+    }
+    result.append(QStringView(text).sliced(from));
+    text = result;
+    return grows && cutToBytes(text, MaxExpansionBytes);
+}
+
+bool Keyer::expandGlobal(QString &text) const
+{
+    bool cut = false;
+    for (const QChar letter : GlobalMacroLetters + u'G') {
+        const QString macro = token(letter);
+        if (!text.contains(macro))
+            continue;
+        const QString value =
+            letter == u'G' ? getGreeting() : SettingsStore::toText(setting(globalMacroKey(letter)));
+        cut = expandToken(text, macro, value) || cut;
+    }
+    return cut;
+}
+
+bool Keyer::expandLocal(QString &text, const QString &messageGroup) const
+{
+    bool cut = false;
+    for (const QChar letter : GroupMacroLetters) {
+        const QString macro = token(letter);
+        if (text.contains(macro))
+            cut = expandToken(text, macro,
+                              SettingsStore::toText(setting(groupMacroKey(messageGroup, letter)))) ||
+                  cut;
+    }
+    return cut;
+}
