@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QWriteLocker>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -167,7 +168,8 @@ double leadingDouble(const QString &text)
             p = exponentEnd;
     }
     double value = 0;
-    std::from_chars(start, p, value, std::chars_format::general);
+    if (std::from_chars(start, p, value, std::chars_format::general).ec == std::errc::result_out_of_range)
+        value = std::find(start, p, '-') != p ? 0.0 : HUGE_VAL; // underflow or overflow, as strtod
     return negative ? -value : value;
 }
 
