@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -363,6 +364,8 @@ void SettingsStore::moveAsideCorrupt(const QString &reason)
 
 void SettingsStore::scheduleWrite()
 {
+    if (!QCoreApplication::instance())
+        return; // no event loop to write from: flush() or the destructor writes
     if (QThread::currentThread() == thread()) {
         if (!writeTimer_.isActive())
             writeTimer_.start();
