@@ -1,0 +1,392 @@
+#include "keying/serial_controller.h"
+
+#include "keying/diagnostics.h"
+#include "keying/line_control.h"
+#include "keying/line_system.h"
+#include "keying/shared_flags.h"
+#include "keying/wait_clock.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QTime>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sys/prctl.h>
+
+namespace keying {
+
+const char *codetable[codeTableSize];
+
+float wpm = 12.0f;
+float dit_time = 100.0f;
+float dah_time = 300.0f;
+float intra_time = 100.0f;
+float letter_time = 300.0f;
+float word_time = 700.0f;
+
+int initialized = -1;
+int serialStartUpOpen = 0;
+char devicePath[devicePathSize];
+
+std::int64_t wholeMilliseconds(float duration)
+{
+    if (!(duration >= 1.0f)) // also NaN
+        return 0;
+    if (duration >= float(longestWait))
+        return longestWait;
+    return std::int64_t(duration);
+}
+
+} // namespace keying
+
+using namespace keying;
+
+namespace {
+
+struct CodeEntry
+{
+    unsigned char code;
+    const char *pattern;
+};
+
+// clang-format off
+const CodeEntry morseCodes[] = {
+    {'A', ".-"},    {'B', "-..."},  {'C', "-.-."},  {'D', "-.."},   {'E', "."},     {'F', "..-."},
+    {'G', "--."},   {'H', "...."},  {'I', ".."},    {'J', ".---"},  {'K', "-.-"},   {'L', ".-.."},
+    {'M', "--"},    {'N', "-."},    {'O', "---"},   {'P', ".--."},  {'Q', "--.-"},  {'R', ".-."},
+    {'S', "..."},   {'T', "-"},     {'U', "..-"},   {'V', "...-"},  {'W', ".--"},   {'X', "-..-"},
+    {'Y', "-.--"},  {'Z', "--.."},
+    {'0', "-----"}, {'1', ".----"}, {'2', "..---"}, {'3', "...--"}, {'4', "....-"},
+    {'5', "....."}, {'6', "-...."}, {'7', "--..."}, {'8', "---.."}, {'9', "----."},
+    {' ', " "},          {'!', "....-."},    {'"', ".-..-."},    {'#', "-.---"},     {'%', "%"},
+    {'&', "....--."},    {'\'', ".----."},   {'(', "-.--."},     {')', "-.--.-"},    {'*', "-----."},
+    {'+', ".-.-."},      {',', "--..--"},    {'-', "-....-"},    {'.', ".-.-.-"},    {'/', "-..-."},
+    {':', "---..."},     {';', "-.-.-."},    {'<', "....-.-.."}, {'=', "-...-"},     {'>', "....---."},
+    {'?', "..--.."},     {'@', ".--.-."},    {'[', "....-.."},   {'\\', "-....."},   {']', "....-...."},
+    {'^', "....--.-."},  {'_', "..--.-"},    {'{', "....-.--"},  {'|', "...-.."},    {'}', "....--..-"},
+    {'~', "....--"},
+};
+// clang-format on
+
+const char wordSpace[] = " ";
+
+// toupper() in the "C" locale, whatever locale the application has set.
+unsigned char upperCase(unsigned char byte)
+{
+    return byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
+}
+
+} // namespace
+
+SerialController::SerialController(SettingsStore &store, ConsoleLookup console, LineSystem *line,
+                                   WaitClock *clock)
+    : store_(store), console_(std::move(console)), clock_(clock ? *clock : WaitClock::system()),
+      schedule_(clock_)
+{
+    setLineSystem(line);
+    init();
+}
+
+SerialController::~SerialController()
+{
+    shutdown();
+    setLineSystem(nullptr);
+}
+
+void SerialController::init()
+{
+    ser_fd = 0;
+    codeInit();
+    getSerialDevice(devicePath);
+    getSerialStartUpOpen();
+    getRTSDTR(store_);
+    if (serialStartUpOpen != 0) {
+        const int fd = openSerial(devicePath);
+        if (fd < 0) {
+            Diagnostics::out(QStringLiteral(
+                "*** Keylark : Serial open error. Please set serial device and restart this program."));
+            return;
+        }
+        ser_fd = fd;
+    }
+    sendStopFlag = 0;
+    beaconFlag = 0;
+    initialized = 1;
+    cwSetWpm(12);
+}
+
+void SerialController::codeInit()
+{
+    std::fill(std::begin(codetable), std::end(codetable), wordSpace);
+    for (const CodeEntry &entry : morseCodes)
+        codetable[entry.code] = entry.pattern;
+}
+
+void SerialController::getSerialDevice(char *buffer)
+{
+    const QString path = store_.stringValue(KLKSerialDeviceKey);
+    if (path.isNull())
+        return;
+    const QByteArray bytes = path.toUtf8();
+    if (std::size_t(bytes.size()) >= devicePathSize) {
+        Diagnostics::out(QStringLiteral("#.. Keylark : Serial device path longer than %1 bytes; ignored.")
+                             .arg(devicePathSize - 1));
+        return;
+    }
+    std::memcpy(buffer, bytes.constData(), bytes.size() + 1);
+}
+
+void SerialController::getSerialStartUpOpen()
+{
+    serialStartUpOpen = store_.intValue(KLKSerialStartUpOpenKey) != 0 ? 1 : 0;
+}
+
+void SerialController::cwSetWpm(int speed)
+{
+    if (speed > 4)
+        wpm = float(speed);
+    dit_time = 1200.0f / wpm;
+    dah_time = float(store_.doubleValue(KLKTimeDahKey)) * dit_time;
+    intra_time = dit_time;
+    letter_time = float(store_.doubleValue(KLKTimeLetterKey)) * dit_time;
+    word_time = float(store_.doubleValue(KLKTimeWordKey)) * dit_time;
+}
+
+void SerialController::timer(float duration)
+{
+    schedule_.wait(wholeMilliseconds(duration), closing_);
+}
+
+bool SerialController::setLines(int bits, const char *failure)
+{
+    if (lineSystem().setModemLines(ser_fd, bits) >= 0)
+        return true;
+    Diagnostics::systemError(QString::fromLatin1(failure), errno);
+    return false;
+}
+
+void SerialController::keying(const char *pattern)
+{
+    for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
+        cwSetWpm(store_.intValue(KLKWpmKey));
+        const char element = pattern[i];
+        if (element == '%') {
+            if (code_add == 0)
+                timer(letter_time);
+            return;
+        }
+        if (element == ' ') {
+            const float gap = word_time - letter_time;
+            timer(gap);
+            return;
+        }
+        const float length = element == '.' ? dit_time : dah_time;
+        if (sendStopFlag != 0)
+            return;
+        if (!setLines(rtsdtr_on, "*** Keylrk : Serial RTS/DTR Set failed"))
+            return;
+        timer(length);
+        if (!setLines(rtsdtr_off, "*** Keylrk : Serial RTS/DTR Clear failed"))
+            return;
+        if (sendStopFlag != 0)
+            return;
+        if (pattern[i + 1] != '\0')
+            timer(intra_time);
+    }
+    if (sendStopFlag != 0)
+        return;
+    timer(code_add != 0 ? intra_time : letter_time);
+}
+
+int SerialController::cwSendString(const QString &text)
+{
+    if (initialized == -1) {
+        Diagnostics::out(
+            QStringLiteral("*** Keylark : Serial initialize error. Please restart this program."));
+        return -1;
+    }
+    if (closing_)
+        return -1;
+    sendStopFlag = 0;
+    std::scoped_lock lock(workersMutex_);
+    reapFinishedWorkers();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, text, finished] {
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        sendCWThread(text);
+        *finished = true;
+    });
+    workers_.push_back({std::move(thread), std::move(finished)});
+    return 0;
+}
+
+void SerialController::reapFinishedWorkers()
+{
+    workers_.remove_if([](Worker &worker) {
+        if (!*worker.finished)
+            return false;
+        worker.thread.join();
+        return true;
+    });
+}
+
+void SerialController::joinWorkers()
+{
+    std::list<Worker> workers;
+    {
+        std::scoped_lock lock(workersMutex_);
+        workers.swap(workers_);
+    }
+    for (Worker &worker : workers)
+        worker.thread.join();
+}
+
+void SerialController::shutdown()
+{
+    closing_ = true;
+    sendStopFlag = 1;
+    joinWorkers();
+    if (ser_fd != 0)
+        lineSystem().setModemLines(ser_fd, rtsdtr_off);
+}
+
+int SerialController::cwIsSending() const
+{
+    return G_thread;
+}
+
+void SerialController::cwSendStop()
+{
+    sendStopFlag = 1;
+}
+
+void SerialController::cwSendClear()
+{
+    G_transmitCount = 0;
+}
+
+void SerialController::cwBeaconTransmission()
+{
+    beaconFlag = 1;
+}
+
+void SerialController::sendCWThread(const QString &text)
+{
+    int idle = 0;
+    if (!G_thread.compare_exchange_strong(idle, 1)) {
+        sendStopFlag = 1;
+        sendCWCancel();
+        return;
+    }
+    char buffer[textBufferSize];
+    copyText(text, buffer);
+    getRTSDTR(store_);
+    if (serialStartUpOpen == 0) {
+        const int fd = openSerial(devicePath);
+        if (fd < 0) {
+            ser_fd = 0; // the next transmission tries the port again
+            Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+            beaconFlag = 0;
+            G_thread = 0;
+            return;
+        }
+        ser_fd = fd;
+    }
+    transmit(buffer);
+    if (serialStartUpOpen == 0)
+        closeSerial();
+    beaconFlag = 0;
+    G_thread = 0;
+}
+
+// Copies the text as UTF-8 with its terminating zero byte; a text too long for the buffer is cut after
+// its last whole character that fits.
+void SerialController::copyText(const QString &text, char *buffer)
+{
+    const QByteArray bytes = text.toUtf8();
+    qsizetype length = bytes.size();
+    if (std::size_t(length) < textBufferSize) {
+        std::memcpy(buffer, bytes.constData(), length + 1);
+        return;
+    }
+    length = textBufferSize - 1;
+    while (length > 0 && (uchar(bytes[length]) & 0xC0) == 0x80)
+        --length;
+    std::memcpy(buffer, bytes.constData(), length);
+    buffer[length] = '\0';
+    Diagnostics::out(QStringLiteral("#.. Keylark : Text longer than %1 bytes; sending its first %2 bytes.")
+                         .arg(textBufferSize - 1)
+                         .arg(length));
+}
+
+void SerialController::transmit(const char *buffer)
+{
+    schedule_.restart();
+    while (sendPass(buffer)) {
+        if (beaconFlag == 0)
+            return;
+        const int delay = store_.intValue(KLKBeaconDelayKey);
+        if (delay <= 0 && schedule_.waited() == 0) {
+            Diagnostics::out(QStringLiteral("#.. Keylark : Beacon ended: the text takes no time to send."));
+            return;
+        }
+        for (int second = 0; second < delay; ++second) {
+            clock_.sleepSecond();
+            if (sendStopFlag != 0 || closing_)
+                return;
+        }
+        if (delay > 0)
+            schedule_.restart();
+    }
+}
+
+// One pass over the text; false when a stop request ended it.
+bool SerialController::sendPass(const char *buffer)
+{
+    code_add = 0;
+    if (G_transmitCount != 0)
+        keyingLog('\n');
+    keyingDateLog();
+    ++G_transmitCount;
+    schedule_.resetWaited();
+    for (const char *byte = buffer; *byte != '\0'; ++byte) {
+        if (sendStopFlag != 0 || closing_)
+            return false;
+        const unsigned char code = upperCase(uchar(*byte));
+        keyingLog(char(code));
+        if (code == '%')
+            code_add = code_add == 0 ? 1 : 0;
+        keying(codetable[code]);
+    }
+    return true;
+}
+
+void SerialController::sendCWCancel()
+{
+    if (ConsoleLog *log = console())
+        log->lineInClear();
+}
+
+void SerialController::keyingDateLog()
+{
+    const QString stamp = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ");
+    if (ConsoleLog *log = console())
+        log->appendPrompt(stamp);
+}
+
+// Bytes above 127 are parts of a UTF-8 sequence sent one by one; each shows as U+FFFD so the log stays
+// valid text.
+void SerialController::keyingLog(char character)
+{
+    const uchar byte = uchar(character);
+    const QString text = byte > 127 ? QString(QChar::ReplacementCharacter) : QString(QChar(byte));
+    if (ConsoleLog *log = console())
+        log->appendText(text);
+}
+
+ConsoleLog *SerialController::console() const
+{
+    return console_ ? console_() : nullptr;
+}

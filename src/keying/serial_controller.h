@@ -1,0 +1,107 @@
+#pragma once
+
+#include "keying/console_log.h"
+#include "keying/keying_controller.h"
+#include "keying/wait_schedule.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class LineSystem;
+class SettingsStore;
+class WaitClock;
+
+// The keying engine's module state: one Morse table, one speed, one port per process.
+namespace keying {
+
+inline constexpr int codeTableSize = 512;
+inline constexpr std::size_t devicePathSize = 4096;
+inline constexpr std::size_t textBufferSize = 4096;
+
+extern const char *codetable[codeTableSize];
+
+// Single precision on purpose: the whole milliseconds waited depend on it.
+extern float wpm;
+extern float dit_time;
+extern float dah_time;
+extern float intra_time;
+extern float letter_time;
+extern float word_time;
+
+extern int initialized; // -1 not started, 1 started
+extern int serialStartUpOpen;
+extern char devicePath[devicePathSize];
+
+// Whole milliseconds of a duration: truncated toward zero; negative, NaN and infinite give 0 and very long
+// durations are held to what the platform's wait could ever express.
+std::int64_t wholeMilliseconds(float duration);
+inline constexpr std::int64_t longestWait = 4'294'967; // ms, usleep's 32-bit microsecond limit
+
+} // namespace keying
+
+// Sends text as Morse code on the RTS/DTR lines of a serial port, one worker thread per send request.
+// The constructor runs the start-up; the result shows in keying::initialized.
+class SerialController : public KeyingController
+{
+public:
+    // line and clock: nullptr means the real system calls and the real clock.
+    SerialController(SettingsStore &store, ConsoleLookup console, LineSystem *line = nullptr,
+                     WaitClock *clock = nullptr);
+    ~SerialController() override;
+
+    SerialController(const SerialController &) = delete;
+    SerialController &operator=(const SerialController &) = delete;
+
+    int cwSendString(const QString &text) override;
+    int cwIsSending() const override;
+    void cwSendStop() override;
+    void cwSendClear() override;
+    void cwBeaconTransmission() override;
+
+    void codeInit();
+    void cwSetWpm(int wpm);
+    void timer(float duration);
+    void keying(const char *pattern);
+    void getSerialDevice(char *buffer);
+    void getSerialStartUpOpen();
+
+    void sendCWThread(const QString &text);
+    void sendCWCancel();
+    void keyingDateLog();
+    void keyingLog(char character);
+
+    // Waits for every worker to end on its own.
+    void joinWorkers();
+    // Raises the stop request, joins the workers and leaves the line in the key-up state.
+    void shutdown();
+
+private:
+    struct Worker
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+
+    void init();
+    void reapFinishedWorkers();
+    void copyText(const QString &text, char *buffer);
+    void transmit(const char *buffer);
+    bool sendPass(const char *buffer);
+    bool beaconPause();
+    bool setLines(int bits, const char *failure);
+    ConsoleLog *console() const;
+
+    SettingsStore &store_;
+    ConsoleLookup console_;
+    WaitClock &clock_;
+    WaitSchedule schedule_;
+    std::atomic<bool> closing_{false};
+    std::mutex workersMutex_;
+    std::list<Worker> workers_;
+};

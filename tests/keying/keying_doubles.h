@@ -1,0 +1,183 @@
+#pragma once
+
+#include "keying/console_log.h"
+#include "keying/line_system.h"
+#include "keying/wait_clock.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// A clock that only moves when the worker waits: no test ever sleeps in real time.
+class VirtualClock : public WaitClock
+{
+public:
+    static constexpr std::int64_t origin = 1'000'000'000'000; // ns
+
+    std::int64_t now() override { return now_; }
+    void sleepUntil(std::int64_t deadline) override
+    {
+        if (deadline > now_)
+            now_.store(deadline);
+        ++sleeps_;
+        if (onSleep)
+            onSleep();
+    }
+    void sleepSecond() override
+    {
+        now_ += 1'000'000'000;
+        ++seconds_;
+        if (onSecond)
+            onSecond(seconds_);
+    }
+
+    void advance(std::int64_t nanos) { now_ += nanos; }
+    // Milliseconds since the clock was made.
+    double elapsedMs() const { return double(now_ - origin) / 1e6; }
+    int sleeps() const { return sleeps_; }
+    int seconds() const { return seconds_; }
+
+    std::function<void()> onSleep;            // runs after every sleepUntil, on the sleeping thread
+    std::function<void(int second)> onSecond; // runs after every sleepSecond
+
+private:
+    std::atomic<std::int64_t> now_{origin};
+    std::atomic<int> sleeps_{0};
+    std::atomic<int> seconds_{0};
+};
+
+// Records every call on the keying line, stamped with the virtual clock.
+class RecordingLine : public LineSystem
+{
+public:
+    struct Call
+    {
+        char what; // 'o'pen, 's'et, 'c'lose
+        double atMs;
+        int fd;
+        int bits;
+        QString path;
+    };
+
+    explicit RecordingLine(VirtualClock *clock = nullptr) : clock_(clock) {}
+
+    int open(const char *path, int flags) override
+    {
+        record({'o', stamp(), 0, flags, QString::fromUtf8(path)});
+        if (openError != 0) {
+            errno = openError;
+            return -1;
+        }
+        return descriptor;
+    }
+    int setModemLines(int fd, int bits) override
+    {
+        record({'s', stamp(), fd, bits, {}});
+        if (setError != 0 && (failSetBits < 0 || failSetBits == bits)) {
+            errno = setError;
+            return -1;
+        }
+        return 0;
+    }
+    int close(int fd) override
+    {
+        record({'c', stamp(), fd, 0, {}});
+        return 0;
+    }
+
+    std::vector<Call> calls() const
+    {
+        std::scoped_lock lock(mutex_);
+        return calls_;
+    }
+    std::vector<Call> sets() const
+    {
+        std::vector<Call> result;
+        for (const Call &call : calls())
+            if (call.what == 's')
+                result.push_back(call);
+        return result;
+    }
+    int count(char what) const
+    {
+        int n = 0;
+        for (const Call &call : calls())
+            n += call.what == what;
+        return n;
+    }
+    void clear()
+    {
+        std::scoped_lock lock(mutex_);
+        calls_.clear();
+    }
+
+    int descriptor = 7;
+    int openError = 0;    // errno of a failing open
+    int setError = 0;     // errno of a failing TIOCMSET
+    int failSetBits = -1; // only requests with these bits fail; -1: all
+
+private:
+    double stamp() const { return clock_ ? clock_->elapsedMs() : 0.0; }
+    void record(Call call)
+    {
+        std::scoped_lock lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+
+    VirtualClock *clock_;
+    mutable std::mutex mutex_;
+    std::vector<Call> calls_;
+};
+
+// Records the worker's console calls in order, as "text:X", "prompt:X" and "clear".
+class RecordingConsole : public ConsoleLog
+{
+public:
+    void appendText(const QString &text) override { record(QStringLiteral("text:") + text); }
+    void appendPrompt(const QString &text) override { record(QStringLiteral("prompt:") + text); }
+    void lineInClear() override { record(QStringLiteral("clear")); }
+
+    QStringList calls() const
+    {
+        std::scoped_lock lock(mutex_);
+        return calls_;
+    }
+    // The appended texts joined, with every timestamp shown as "<T>".
+    QString log() const
+    {
+        QString result;
+        for (const QString &call : calls()) {
+            if (call.startsWith(QStringLiteral("text:")))
+                result += call.mid(5);
+            else if (call.startsWith(QStringLiteral("prompt:")))
+                result += QStringLiteral("<T>");
+        }
+        return result;
+    }
+    void waitFor(const QString &call)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return calls_.contains(call); });
+    }
+
+private:
+    void record(const QString &call)
+    {
+        {
+            std::scoped_lock lock(mutex_);
+            calls_.append(call);
+        }
+        changed_.notify_all();
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    QStringList calls_;
+};
