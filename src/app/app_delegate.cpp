@@ -1,0 +1,126 @@
+#include "app/app_delegate.h"
+
+#include "compose/keyer.h"
+#include "console/console_controller.h"
+#include "keying/serial_controller.h"
+#include "preferences/preferences_controller.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+
+namespace {
+
+constexpr int timeInterval = 500;  // ms, the clock timer's period
+constexpr int keyCancelTime = 500; // ms, the function-key repeat-suppression window
+
+} // namespace
+
+AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, QObject *parent)
+    : QObject(parent), store_(store),
+      keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeSerialController))
+{
+    initMessage();
+    clockTimer_.setInterval(timeInterval);
+    connect(&clockTimer_, &QTimer::timeout, this, &AppDelegate::timerStatus);
+    keyTimer_.setSingleShot(true);
+    keyTimer_.setInterval(keyCancelTime);
+    connect(&keyTimer_, &QTimer::timeout, this, &AppDelegate::keyTimerStop);
+}
+
+AppDelegate::~AppDelegate()
+{
+    shutdown();
+}
+
+std::unique_ptr<KeyingController> AppDelegate::makeSerialController(SettingsStore &store,
+                                                                    ConsoleLookup console)
+{
+    return std::make_unique<SerialController>(store, std::move(console));
+}
+
+void AppDelegate::initMessage()
+{
+    // Placeholders only: the console shows the stored labels and messages, never this model.
+    for (int group = 1; group <= GROUPCOUNT; ++group) {
+        GroupRecord record{QStringLiteral("G%1").arg(group), {}};
+        for (int key = 1; key <= FUNCTIONCOUNT; ++key)
+            record.function.append({QStringLiteral("F%1").arg(key), QStringLiteral("messageF%1").arg(key)});
+        messageGroup_.append(record);
+    }
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (serialController_)
+        return;
+    // Each object asks for the one made just before it, so this order is fixed.
+    serialController_ =
+        keyingFactory_(store_, [this]() -> ConsoleLog * { return consoleController_.load(); });
+    keyer_ = std::make_unique<Keyer>(store_, *serialController_);
+    openConsole();
+    timerFlag_ = true;
+    clockTimer_.start();
+}
+
+void AppDelegate::openConsole()
+{
+    if (!keyer_)
+        return;
+    if (!console_) {
+        console_ = std::make_unique<ConsoleController>(store_, *this);
+        consoleController_ = console_.get();
+        connect(console_.get(), &ConsoleController::closed, qApp, &QCoreApplication::quit,
+                Qt::QueuedConnection);
+    }
+    console_->showWindow();
+}
+
+void AppDelegate::showPreferences()
+{
+    if (!preferencesController_)
+        preferencesController_ = std::make_unique<PreferencesController>(store_, *this);
+    preferencesController_->showWindow();
+}
+
+void AppDelegate::timerStatus()
+{
+    if (timerFlag_ && console_)
+        console_->dateUpdate();
+}
+
+void AppDelegate::keyTimerStart()
+{
+    keyTimer_.start();
+}
+
+void AppDelegate::keyTimerCancel()
+{
+    keyTimer_.stop();
+}
+
+void AppDelegate::keyTimerStop()
+{
+    keyTimer_.stop();
+    if (console_)
+        console_->functionKeyClear();
+}
+
+void AppDelegate::shutdown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    clockTimer_.stop();
+    keyTimer_.stop();
+    // The keying controller goes first: its destructor stops and joins the worker and leaves the line
+    // key-up, so no worker can reach the keyer or the console after this.
+    if (serialController_)
+        serialController_->cwSendStop();
+    serialController_.reset();
+    keyer_.reset();
+    consoleController_ = nullptr;
+    console_.reset();
+    preferencesController_.reset();
+    store_.flush();
+}

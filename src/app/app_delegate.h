@@ -1,0 +1,87 @@
+#pragma once
+
+#include "keying/console_log.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class ConsoleController;
+class KeyingController;
+class Keyer;
+class PreferencesController;
+class SettingsStore;
+
+// The one object through which Keylark's parts find each other. It creates the keying controller, the
+// keyer and the console in a fixed order when launching finishes, runs the clock and function-key timers,
+// and tears everything down in order: the worker is stopped and joined before anything it could call goes.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct FunctionRecord
+    {
+        QString label;
+        QString message;
+    };
+    struct GroupRecord
+    {
+        QString label;
+        QList<FunctionRecord> function;
+    };
+
+    // Makes the keying controller at launch; tests hand in a double, the program the SerialController.
+    using KeyingFactory = std::function<std::unique_ptr<KeyingController>(SettingsStore &, ConsoleLookup)>;
+
+    explicit AppDelegate(SettingsStore &store, KeyingFactory keyingFactory = {}, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    static std::unique_ptr<KeyingController> makeSerialController(SettingsStore &store,
+                                                                  ConsoleLookup console);
+
+    void applicationDidFinishLaunching();
+    void openConsole();
+    void showPreferences();
+    void shutdown();
+
+    void timerStatus();
+    void timerStart() { timerFlag_ = true; }
+    void timerStop() { timerFlag_ = false; }
+    bool timerFlag() const { return timerFlag_; }
+
+    void keyTimerStart();
+    void keyTimerCancel();
+    void keyTimerStop();
+    bool keyTimerPending() const { return keyTimer_.isActive(); }
+
+    KeyingController *serialController() const { return serialController_.get(); }
+    Keyer *keyer() const { return keyer_.get(); }
+    ConsoleController *consoleController() const { return consoleController_.load(); }
+    PreferencesController *preferencesController() const { return preferencesController_.get(); }
+    const QList<GroupRecord> &messageGroup() const { return messageGroup_; }
+    SettingsStore &store() const { return store_; }
+
+private:
+    void initMessage();
+
+    SettingsStore &store_;
+    KeyingFactory keyingFactory_;
+    std::unique_ptr<KeyingController> serialController_;
+    std::unique_ptr<Keyer> keyer_;
+    std::unique_ptr<ConsoleController> console_;
+    // Read by the transmission worker through the console lookup, hence atomic.
+    std::atomic<ConsoleController *> consoleController_ = nullptr;
+    std::unique_ptr<PreferencesController> preferencesController_;
+    QList<GroupRecord> messageGroup_;
+    bool timerFlag_ = false;
+    QTimer clockTimer_;
+    QTimer keyTimer_;
+    bool shutDown_ = false;
+};
