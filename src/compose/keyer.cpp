@@ -206,10 +206,10 @@ bool Keyer::expandLocal(QString &text, const QString &messageGroup) const
     bool cut = false;
     for (const QChar letter : GroupMacroLetters) {
         const QString macro = token(letter);
-        if (text.contains(macro))
-            cut = expandToken(text, macro,
-                              SettingsStore::toText(setting(groupMacroKey(messageGroup, letter)))) ||
-                  cut;
+        if (!text.contains(macro))
+            continue;
+        const QString value = SettingsStore::toText(setting(groupMacroKey(messageGroup, letter)));
+        cut = expandToken(text, macro, value) || cut;
     }
     return cut;
 }

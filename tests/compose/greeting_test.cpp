@@ -57,7 +57,7 @@ class GreetingInTokyoWithDefaults : public Greeting, public testing::WithParamIn
 TEST_P(GreetingInTokyoWithDefaults, FollowsTheRegisteredBoundaries)
 {
     const LocalZone zone(Tokyo);
-    expectZoneOffset(9);
+    ASSERT_NO_FATAL_FAILURE(expectZoneOffset(9));
     const TimeCase &row = GetParam();
     EXPECT_EQ(greetingAt(row.hour * 60 + row.minute, row.second), QLatin1String(row.greeting));
 }
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Minutes, GreetingInTokyoWithDefaults, testing::Values(
 TEST_F(Greeting, DefaultsInUtcGiveEveningAllDay)
 {
     const LocalZone zone(Utc);
-    expectZoneOffset(0);
+    ASSERT_NO_FATAL_FAILURE(expectZoneOffset(0));
     for (int minute = 0; minute < 24 * 60; ++minute)
         ASSERT_EQ(greetingAt(minute), QStringLiteral("GE")) << "minute " << minute;
 }
