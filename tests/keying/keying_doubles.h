@@ -140,6 +140,8 @@ private:
 class RecordingConsole : public ConsoleLog
 {
 public:
+    explicit RecordingConsole(VirtualClock *clock = nullptr) : clock_(clock) {}
+
     void appendText(const QString &text) override { record(QStringLiteral("text:") + text); }
     void appendPrompt(const QString &text) override { record(QStringLiteral("prompt:") + text); }
     void lineInClear() override { record(QStringLiteral("clear")); }
@@ -148,6 +150,12 @@ public:
     {
         std::scoped_lock lock(mutex_);
         return calls_;
+    }
+    // Virtual time of every echoed character, in ms.
+    std::vector<double> echoTimes() const
+    {
+        std::scoped_lock lock(mutex_);
+        return echoTimes_;
     }
     // The appended texts joined, with every timestamp shown as "<T>".
     QString log() const
@@ -173,11 +181,15 @@ private:
         {
             std::scoped_lock lock(mutex_);
             calls_.append(call);
+            if (clock_ && call.startsWith(QStringLiteral("text:")) && call != QStringLiteral("text:\n"))
+                echoTimes_.push_back(clock_->elapsedMs());
         }
         changed_.notify_all();
     }
 
+    VirtualClock *clock_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     QStringList calls_;
+    std::vector<double> echoTimes_;
 };

@@ -70,6 +70,22 @@ protected:
         controller->joinWorkers();
     }
 
+    // Key-down periods (from, to) in ms, from the line's recorded requests.
+    std::vector<std::pair<double, double>> keyDownPeriods() const
+    {
+        std::vector<std::pair<double, double>> periods;
+        double down = -1;
+        for (const RecordingLine::Call &call : line.sets()) {
+            if (call.bits == keying::rtsdtr_on && down < 0)
+                down = call.atMs;
+            else if (call.bits == keying::rtsdtr_off && down >= 0) {
+                periods.emplace_back(down, call.atMs);
+                down = -1;
+            }
+        }
+        return periods;
+    }
+
     QStringList diagnostics()
     {
         std::scoped_lock lock(linesMutex);
@@ -80,7 +96,7 @@ protected:
     std::unique_ptr<SettingsStore> store;
     VirtualClock clock;
     RecordingLine line{&clock};
-    RecordingConsole console;
+    RecordingConsole console{&clock};
     std::unique_ptr<SerialController> controller;
     std::mutex linesMutex;
     QStringList lines;

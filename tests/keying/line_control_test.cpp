@@ -1,0 +1,178 @@
+#include "keying_fixture.h"
+
+#include <fcntl.h>
+
+namespace {
+
+using namespace keying;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+struct LineRow
+{
+    bool dtr, dtrReverse, rts, rtsReverse;
+    int on, off;
+};
+
+class LineCombinationTest : public KeyingTest, public ::testing::WithParamInterface<LineRow>
+{
+};
+
+TEST_P(LineCombinationTest, SettingsGiveTheKeyDownAndKeyUpSets)
+{
+    const LineRow row = GetParam();
+    const std::pair<QString, bool> settings[] = {{KLKSerialDTRKey, row.dtr},
+                                                 {KLKSerialDTRReverseKey, row.dtrReverse},
+                                                 {KLKSerialRTSKey, row.rts},
+                                                 {KLKSerialRTSReverseKey, row.rtsReverse}};
+    for (const auto &[key, set] : settings) {
+        if (set)
+            store->setValue(key, true);
+    }
+    getRTSDTR(*store);
+    EXPECT_EQ(rtsdtr_on, row.on);
+    EXPECT_EQ(rtsdtr_off, row.off);
+    EXPECT_EQ(dtr_line, int(row.dtr));
+    EXPECT_EQ(dtr_line_reverse, int(row.dtrReverse));
+    EXPECT_EQ(rts_line, int(row.rts));
+    EXPECT_EQ(rts_line_reverse, int(row.rtsReverse));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(SixteenCombinations, LineCombinationTest, ::testing::Values(
+    //      DTR    DTRR   RTS    RTSR   on off
+    LineRow{false, false, false, false, 0, 0},
+    LineRow{false, false, false, true,  0, 4},
+    LineRow{false, false, true,  false, 4, 0},
+    LineRow{false, false, true,  true,  0, 4},
+    LineRow{false, true,  false, false, 0, 2},
+    LineRow{false, true,  false, true,  0, 6},
+    LineRow{false, true,  true,  false, 4, 2},
+    LineRow{false, true,  true,  true,  0, 6},
+    LineRow{true,  false, false, false, 2, 0},
+    LineRow{true,  false, false, true,  2, 4},
+    LineRow{true,  false, true,  false, 6, 0},
+    LineRow{true,  false, true,  true,  2, 4},
+    LineRow{true,  true,  false, false, 0, 2},
+    LineRow{true,  true,  false, true,  0, 6},
+    LineRow{true,  true,  true,  false, 4, 2},
+    LineRow{true,  true,  true,  true,  0, 6}));
+// clang-format on
+
+class LineIdentityTest : public KeyingTest, public ::testing::WithParamInterface<QVariant>
+{
+};
+
+TEST_P(LineIdentityTest, OnlyTheBooleanTrueItselfCountsAsSet)
+{
+    for (const QString &key :
+         {KLKSerialDTRKey, KLKSerialDTRReverseKey, KLKSerialRTSKey, KLKSerialRTSReverseKey})
+        store->setValue(key, GetParam());
+    rtsdtr_on = rtsdtr_off = 6;
+    getRTSDTR(*store);
+    EXPECT_EQ(dtr_line + dtr_line_reverse + rts_line + rts_line_reverse, 0);
+    EXPECT_EQ(rtsdtr_on, 0);
+    EXPECT_EQ(rtsdtr_off, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(NotBooleanTrue, LineIdentityTest,
+                         ::testing::Values(QVariant(1), QVariant(QStringLiteral("1")),
+                                           QVariant(QStringLiteral("YES")), QVariant(false), QVariant(1.0)));
+
+TEST_F(KeyingTest, LineSettingsAreReadAfreshEachTime)
+{
+    store->setValue(KLKSerialDTRKey, true);
+    getRTSDTR(*store);
+    EXPECT_EQ(rtsdtr_on, 2);
+    store->setValue(KLKSerialDTRKey, false);
+    store->setValue(KLKSerialRTSKey, true);
+    getRTSDTR(*store);
+    EXPECT_EQ(rtsdtr_on, 4);
+    EXPECT_EQ(rtsdtr_off, 0);
+}
+
+TEST_F(KeyingTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
+{
+    setLineSystem(&line);
+    rtsdtr_off = 4;
+    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 7);
+    EXPECT_EQ(ser_fd, 0); // the caller stores it
+    const auto calls = line.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].what, 'o');
+    EXPECT_EQ(calls[0].path, QStringLiteral("/dev/ttyUSB3"));
+    EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(calls[1].what, 's');
+    EXPECT_EQ(calls[1].fd, 7);
+    EXPECT_EQ(calls[1].bits, 4);
+}
+
+TEST_F(KeyingTest, OpenSerialWithAPortOpenReturnsItAndOpensNothing)
+{
+    setLineSystem(&line);
+    ser_fd = 12;
+    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 12);
+    EXPECT_TRUE(line.calls().empty());
+}
+
+TEST_F(KeyingTest, OpenSerialFailureIsReportedOnStandardError)
+{
+    setLineSystem(&line);
+    line.openError = EACCES;
+    CaptureStderr();
+    EXPECT_LT(openSerial("/dev/ttyUSB3"), 0);
+    EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial device : Permission denied\n");
+    EXPECT_EQ(line.count('s'), 0);
+}
+
+TEST_F(KeyingTest, OpeningAnEmptyPathFailsWithTheSystemsText)
+{
+    CaptureStderr();
+    EXPECT_LT(openSerial(""), 0); // the real system call
+    EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial device : No such file or directory\n");
+}
+
+TEST_F(KeyingTest, CloseSerialWithNothingOpenStillClearsTheRequests)
+{
+    setLineSystem(&line);
+    sendStopFlag = 1;
+    beaconFlag = 1;
+    EXPECT_EQ(closeSerial(), 0);
+    EXPECT_EQ(sendStopFlag, 0);
+    EXPECT_EQ(beaconFlag, 0);
+    EXPECT_TRUE(line.calls().empty());
+}
+
+TEST_F(KeyingTest, CloseSerialLeavesTheLinesUpAndCloses)
+{
+    setLineSystem(&line);
+    ser_fd = 7;
+    rtsdtr_off = 2;
+    sendStopFlag = 1;
+    EXPECT_EQ(closeSerial(), 1);
+    EXPECT_EQ(ser_fd, 0);
+    EXPECT_EQ(sendStopFlag, 0);
+    const auto calls = line.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].what, 's');
+    EXPECT_EQ(calls[0].bits, 2);
+    EXPECT_EQ(calls[1].what, 'c');
+    EXPECT_EQ(calls[1].fd, 7);
+}
+
+TEST_F(KeyingTest, CloseSerialThatCannotKeyUpKeepsThePortOpen)
+{
+    setLineSystem(&line);
+    ser_fd = 7;
+    line.setError = EIO;
+    CaptureStderr();
+    EXPECT_EQ(closeSerial(), -1);
+    EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial RTS/DTR Clear failed: Input/output error\n");
+    EXPECT_EQ(ser_fd, 7);
+    EXPECT_EQ(line.count('c'), 0);
+    line.setError = 0;
+    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 7); // still open: nothing is opened again
+    EXPECT_EQ(line.count('o'), 0);
+}
+
+} // namespace
