@@ -1,13 +1,417 @@
 #include "preferences/preferences_controller.h"
 
-PreferencesController::PreferencesController(SettingsStore &, AppDelegate &, QWidget *parent)
-    : QMainWindow(parent)
+#include "app/app_delegate.h"
+#include "console/console_controller.h"
+#include "preferences/keying_lines.h"
+#include "settings/setting_binding.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "ui_Preferences.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QToolBar>
+
+static void initPreferencesResources()
 {
+    Q_INIT_RESOURCE(preferences);
 }
+
+namespace {
+
+const QString NoneItem = QStringLiteral("none");
+
+struct ToolbarItemText
+{
+    const QString &identifier;
+    const char *label;
+    const char *toolTip;
+};
+
+// clang-format off
+const ToolbarItemText toolbarItemTexts[] = {
+    {GeneralIdentifier,  QT_TRANSLATE_NOOP("PreferencesController", "General"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefGeneral ToolTip")},
+    {KeyerIdentifier,    QT_TRANSLATE_NOOP("PreferencesController", "Keyer"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefKeyer ToolTip")},
+    {MessageIdentifier,  QT_TRANSLATE_NOOP("PreferencesController", "Message"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefMessage ToolTip")},
+    {MacroIdentifier,    QT_TRANSLATE_NOOP("PreferencesController", "Macro"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefMacro ToolTip")},
+    {AdvancedIdentifier, QT_TRANSLATE_NOOP("PreferencesController", "Advanced"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefAdvanced ToolTip")},
+};
+// clang-format on
+
+QString translated(const char *key)
+{
+    return QCoreApplication::translate("PreferencesController", key);
+}
+
+// Only the time of day counts: a date is shown in the local zone, a text in the zone written in it.
+QVariant timeOfDay(const QVariant &stored)
+{
+    if (stored.metaType().id() == QMetaType::QDateTime) {
+        const QTime time = stored.toDateTime().toLocalTime().time();
+        return QTime(time.hour(), time.minute());
+    }
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2} ([0-9]{2}):([0-9]{2}):[0-9]{2} [+-][0-9]{4}$"));
+    const QRegularExpressionMatch match = form.match(SettingsStore::toText(stored));
+    const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
+    return match.hasMatch() && time.isValid() ? time : QTime(0, 0);
+}
+
+QVariant todayAt(const QVariant &time)
+{
+    return QDateTime(QDate::currentDate(), time.toTime(), Qt::LocalTime);
+}
+
+QVariant textOf(const QVariant &stored)
+{
+    return SettingsStore::toText(stored);
+}
+
+// An emptied field gives its key back, so a label shows its default again and a message or macro is gone.
+QVariant textOrAbsent(const QVariant &edited)
+{
+    const QString text = edited.toString();
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+QVariant integerOf(const QVariant &stored)
+{
+    return SettingsStore::toInt(stored);
+}
+
+QVariant toInteger(const QVariant &edited)
+{
+    return qint64(edited.toInt());
+}
+
+QVariant realOf(const QVariant &stored)
+{
+    return SettingsStore::toDouble(stored);
+}
+
+QVariant flagOf(const QVariant &stored)
+{
+    return SettingsStore::toBool(stored);
+}
+
+// The keying lines count only the boolean true itself as set; the check boxes show the same.
+QVariant identityFlagOf(const QVariant &stored)
+{
+    return stored.metaType().id() == QMetaType::Bool && stored.toBool();
+}
+
+QVariant same(const QVariant &value)
+{
+    return value;
+}
+
+bool isGroupLabelKey(const QString &key)
+{
+    for (int group = 1; group <= GROUPCOUNT; ++group) {
+        if (key == groupLabelKey(group))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PreferencesController::PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent,
+                                             const PortEnumerator &ports)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), delegate_(delegate)
+{
+    initPreferencesResources();
+    ui_->setupUi(this);
+    preferencesTab = ui_->preferencesTab;
+    devicePopUpButton = ui_->devicePopUpButton;
+
+    devices.reserve(10);
+    serialDeviceArrayList.reserve(10);
+    serialDeviceSetup(serialDeviceArrayList, ports);
+    devices.append(serialDeviceArrayList);
+
+    awakeFromNib();
+    restoreGeometry(QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1()));
+}
+
+PreferencesController::~PreferencesController() = default;
 
 void PreferencesController::showWindow()
 {
     show();
     raise();
     activateWindow();
+}
+
+const QStringList &PreferencesController::toolbarItemIdentifiers()
+{
+    static const QStringList identifiers = {GeneralIdentifier, KeyerIdentifier, MessageIdentifier,
+                                            MacroIdentifier, AdvancedIdentifier};
+    return identifiers;
+}
+
+QAction *PreferencesController::toolbarItem(const QString &identifier)
+{
+    for (const ToolbarItemText &text : toolbarItemTexts) {
+        if (text.identifier != identifier)
+            continue;
+        auto *item = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(identifier)),
+                                 translated(text.label), this);
+        item->setObjectName(identifier);
+        item->setToolTip(translated(text.toolTip));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, item] { showTab(item); });
+        return item;
+    }
+    return nullptr;
+}
+
+void PreferencesController::showTab(QAction *item)
+{
+    selectPane(item->objectName());
+}
+
+void PreferencesController::enterTransmitAction(QCheckBox *sender)
+{
+    if (ConsoleController *console = consoleController())
+        console->setTransmitKeyEquiv(sender->checkState() != Qt::Unchecked);
+}
+
+ConsoleController *PreferencesController::consoleController() const
+{
+    return delegate_.consoleController();
+}
+
+void PreferencesController::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    saveFrame();
+}
+
+void PreferencesController::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    saveFrame();
+}
+
+void PreferencesController::awakeFromNib()
+{
+    buildToolbar();
+    if (!store_.contains(KLKPreferenceSelectedKey))
+        store_.setValue(KLKPreferenceSelectedKey, GeneralIdentifier);
+    const QString selected = store_.stringValue(KLKPreferenceSelectedKey);
+    // A stored pane that names none of ours opens the first one, and keeps what is stored.
+    selectPane(toolbarItemIdentifiers().contains(selected) ? selected : GeneralIdentifier);
+    preferencesTab->tabBar()->hide();
+
+    fillDevicePopUp();
+    connect(devicePopUpButton, &QComboBox::activated, this, &PreferencesController::chooseDevice);
+    connect(&store_, &SettingsStore::changed, this, &PreferencesController::settingChanged);
+
+    bindGeneral();
+    bindKeyer();
+    bindMacros();
+    bindLines();
+    fillGroupSelectors();
+}
+
+void PreferencesController::buildToolbar()
+{
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("ToolbarForTabView"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->toggleViewAction()->setEnabled(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbarGroup_ = new QActionGroup(toolbar_);
+    toolbarGroup_->setExclusive(true);
+    for (const QString &identifier : toolbarItemIdentifiers()) {
+        if (QAction *item = toolbarItem(identifier)) {
+            toolbarGroup_->addAction(item);
+            toolbar_->addAction(item);
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+}
+
+void PreferencesController::selectPane(const QString &identifier)
+{
+    for (QAction *item : toolbarGroup_->actions())
+        item->setChecked(item->objectName() == identifier);
+    for (int index = 0; index < preferencesTab->count(); ++index) {
+        if (preferencesTab->widget(index)->objectName() == identifier)
+            preferencesTab->setCurrentIndex(index);
+    }
+}
+
+void PreferencesController::fillDevicePopUp()
+{
+    devicePopUpButton->clear();
+    devicePopUpButton->addItems(devices);
+    selectConfiguredDevice();
+}
+
+// Shows the configured device, or "none" when it is not among the ports found; the setting stays as it is.
+void PreferencesController::selectConfiguredDevice()
+{
+    const QString configured = store_.stringValue(KLKSerialDeviceKey);
+    qsizetype index = configured.isNull() ? -1 : devices.indexOf(configured);
+    if (index < 0) {
+        if (devicePopUpButton->count() == devices.size())
+            devicePopUpButton->addItem(NoneItem);
+        index = devices.size();
+    }
+    devicePopUpButton->setCurrentIndex(int(index));
+}
+
+void PreferencesController::chooseDevice(int index)
+{
+    if (index >= 0 && index < devices.size())
+        store_.setValue(KLKSerialDeviceKey, devices.at(index));
+    else
+        store_.remove(KLKSerialDeviceKey);
+}
+
+SettingBinding *PreferencesController::bind(QObject *control, const QString &key, const QVariant &placeholder)
+{
+    return new SettingBinding(control, store_, key, placeholder);
+}
+
+SettingBinding *PreferencesController::bindText(QObject *control, const QString &key)
+{
+    SettingBinding *binding = bind(control, key, QString());
+    binding->setConverters(textOf, textOrAbsent);
+    return binding;
+}
+
+void PreferencesController::bindGeneral()
+{
+    bind(ui_->openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(flagOf, same);
+    bind(ui_->transmitKeyCheckBox, KLKRransmitKeyEquivKey)->setConverters(flagOf, same);
+    connect(ui_->transmitKeyCheckBox, &QCheckBox::clicked, this,
+            [this] { enterTransmitAction(ui_->transmitKeyCheckBox); });
+    bind(ui_->beaconDelaySpinBox, KLKBeaconDelayKey)->setConverters(integerOf, toInteger);
+}
+
+void PreferencesController::bindKeyer()
+{
+    bind(ui_->wpmSpinBox, KLKWpmKey)->setConverters(integerOf, toInteger);
+    bind(ui_->dahRatioSpinBox, KLKTimeDahKey)->setConverters(realOf, same);
+    bind(ui_->letterRatioSpinBox, KLKTimeLetterKey)->setConverters(realOf, same);
+    bind(ui_->wordRatioSpinBox, KLKTimeWordKey)->setConverters(realOf, same);
+}
+
+void PreferencesController::bindMacros()
+{
+    for (const QChar letter : GlobalMacroLetters)
+        bindText(findChild<QLineEdit *>(QStringLiteral("macroEdit") + letter), globalMacroKey(letter));
+    bind(ui_->greetingMorningEdit, KLKDayOfGmKey)->setConverters(timeOfDay, todayAt);
+    bind(ui_->greetingAfternoonEdit, KLKDayOfGaKey)->setConverters(timeOfDay, todayAt);
+    bind(ui_->greetingEveningEdit, KLKDayOfGeKey)->setConverters(timeOfDay, todayAt);
+}
+
+void PreferencesController::bindLines()
+{
+    bind(ui_->serialDTRCheckBox, KLKSerialDTRKey)->setConverters(identityFlagOf, same);
+    bind(ui_->serialDTRReverseCheckBox, KLKSerialDTRReverseKey)->setConverters(identityFlagOf, same);
+    bind(ui_->serialRTSCheckBox, KLKSerialRTSKey)->setConverters(identityFlagOf, same);
+    bind(ui_->serialRTSReverseCheckBox, KLKSerialRTSReverseKey)->setConverters(identityFlagOf, same);
+    showLineStates();
+}
+
+void PreferencesController::fillGroupSelectors()
+{
+    for (QComboBox *selector : {ui_->messageGroupComboBox, ui_->macroGroupComboBox}) {
+        for (int group = 1; group <= GROUPCOUNT; ++group)
+            selector->addItem(QString(), groupIdentifier(group));
+    }
+    showGroupNames();
+    connect(ui_->messageGroupComboBox, &QComboBox::currentIndexChanged, this,
+            &PreferencesController::bindMessageGroup);
+    connect(ui_->macroGroupComboBox, &QComboBox::currentIndexChanged, this,
+            &PreferencesController::bindMacroGroup);
+    bindMessageGroup(ui_->messageGroupComboBox->currentIndex());
+    bindMacroGroup(ui_->macroGroupComboBox->currentIndex());
+}
+
+// Every field of the pane follows the chosen group only; the earlier group's bindings go first, so that
+// showing the new group's texts never writes into the old group's keys.
+void PreferencesController::bindMessageGroup(int index)
+{
+    messageGroupBindings_.clear();
+    const QString group = groupIdentifier(index + 1);
+    auto *labelBinding = bind(ui_->groupLabelEdit, groupLabelKey(group), QString());
+    labelBinding->setConverters(textOf, same);
+    messageGroupBindings_.emplace_back(labelBinding);
+    for (int key = 1; key <= FUNCTIONCOUNT; ++key) {
+        messageGroupBindings_.emplace_back(
+            bindText(findChild<QLineEdit *>(QStringLiteral("labelEditF%1").arg(key)), labelKey(group, key)));
+        messageGroupBindings_.emplace_back(bindText(
+            findChild<QLineEdit *>(QStringLiteral("messageEditF%1").arg(key)), messageKey(group, key)));
+    }
+}
+
+void PreferencesController::bindMacroGroup(int index)
+{
+    macroGroupBindings_.clear();
+    const QString group = groupIdentifier(index + 1);
+    for (const QChar letter : GroupMacroLetters) {
+        macroGroupBindings_.emplace_back(bindText(
+            findChild<QLineEdit *>(QStringLiteral("groupMacroEdit") + letter), groupMacroKey(group, letter)));
+    }
+}
+
+void PreferencesController::showGroupNames()
+{
+    for (int group = 1; group <= GROUPCOUNT; ++group) {
+        const QString label = store_.stringValue(groupLabelKey(group));
+        const QString name =
+            label.isEmpty() ? QString::number(group) : QStringLiteral("%1 \u00b7 %2").arg(group).arg(label);
+        ui_->messageGroupComboBox->setItemText(group - 1, name);
+        ui_->macroGroupComboBox->setItemText(group - 1, name);
+    }
+}
+
+void PreferencesController::showLineStates()
+{
+    const KeyingLines lines(
+        store_.isTrueByIdentity(KLKSerialDTRKey), store_.isTrueByIdentity(KLKSerialDTRReverseKey),
+        store_.isTrueByIdentity(KLKSerialRTSKey), store_.isTrueByIdentity(KLKSerialRTSReverseKey));
+    ui_->lineStateLabel->setText(lines.table());
+    ui_->lineStateLabel->setToolTip(lines.summary());
+    ui_->lineStateLabel->setAccessibleDescription(lines.summary());
+}
+
+void PreferencesController::settingChanged(const QString &key)
+{
+    if (key == KLKSerialDeviceKey)
+        selectConfiguredDevice();
+    else if (key == KLKSerialDTRKey || key == KLKSerialDTRReverseKey || key == KLKSerialRTSKey ||
+             key == KLKSerialRTSReverseKey)
+        showLineStates();
+    else if (isGroupLabelKey(key))
+        showGroupNames();
+}
+
+void PreferencesController::saveFrame()
+{
+    if (isVisible())
+        store_.setValue(FrameKey, QString::fromLatin1(saveGeometry().toBase64()));
 }

@@ -1,16 +1,97 @@
 #pragma once
 
+#include "keying/serial_port_discovery.h"
+
 #include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class Preferences;
+}
 
 class AppDelegate;
+class ConsoleController;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QTabWidget;
+class QToolBar;
+class SettingBinding;
 class SettingsStore;
 
-// Placeholder until the preferences window lands; the constructor and showWindow() are the agreed interface.
+// The five panes, each the identifier of its tab, of its toolbar item and the name of the item's image.
+inline const QString GeneralIdentifier = QStringLiteral("PrefGeneral");
+inline const QString KeyerIdentifier = QStringLiteral("PrefKeyer");
+inline const QString MessageIdentifier = QStringLiteral("PrefMessage");
+inline const QString MacroIdentifier = QStringLiteral("PrefMacro");
+inline const QString AdvancedIdentifier = QStringLiteral("PrefAdvanced");
+
+// The preferences window: five panes of controls bound to the settings, switched by a toolbar, and the
+// serial device chooser. The serial ports are discovered once, when the window is created.
 class PreferencesController : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent = nullptr);
+    PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent = nullptr,
+                          const PortEnumerator &ports = systemPorts);
+    ~PreferencesController() override;
+
     void showWindow();
+
+    // The toolbar's items in order; they are also all the items it allows and all selectable.
+    static const QStringList &toolbarItemIdentifiers();
+    // A new toolbar item for one of the five identifiers; nullptr for any other.
+    QAction *toolbarItem(const QString &identifier);
+
+    void showTab(QAction *item);
+    void enterTransmitAction(QCheckBox *sender);
+    ConsoleController *consoleController() const;
+
+    // Where the window's position and size are kept.
+    static inline const QString FrameKey = QStringLiteral("PreferencesWindowFrame");
+
+protected:
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void awakeFromNib();
+    void buildToolbar();
+    void selectPane(const QString &identifier);
+    void fillDevicePopUp();
+    void selectConfiguredDevice();
+    void chooseDevice(int index);
+    void bindGeneral();
+    void bindKeyer();
+    void bindMacros();
+    void bindLines();
+    void bindMessageGroup(int index);
+    void bindMacroGroup(int index);
+    void fillGroupSelectors();
+    void showGroupNames();
+    void showLineStates();
+    void settingChanged(const QString &key);
+    SettingBinding *bind(QObject *control, const QString &key, const QVariant &placeholder = {});
+    SettingBinding *bindText(QObject *control, const QString &key);
+    void saveFrame();
+
+    std::unique_ptr<Ui::Preferences> ui_;
+    SettingsStore &store_;
+    AppDelegate &delegate_;
+    QToolBar *toolbar_ = nullptr;
+    QActionGroup *toolbarGroup_ = nullptr;
+    std::vector<std::unique_ptr<SettingBinding>> messageGroupBindings_;
+    std::vector<std::unique_ptr<SettingBinding>> macroGroupBindings_;
+
+    // Outlets.
+    QTabWidget *preferencesTab;
+    QComboBox *devicePopUpButton;
+
+    QStringList devices;
+    QStringList serialDeviceArrayList;
 };

@@ -1,0 +1,238 @@
+#include "preferences_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimeEdit>
+
+namespace {
+
+void retype(QWidget *field, const QString &text)
+{
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+}
+
+struct TextFieldCase
+{
+    const char *field;
+    const char *key;
+};
+
+class TextFieldTest : public PreferencesTest, public testing::WithParamInterface<TextFieldCase>
+{
+};
+
+TEST_P(TextFieldTest, EditsReachTheStoreAndChangesElsewhereShow)
+{
+    open();
+    auto *field = control<QLineEdit>(GetParam().field);
+    const QString key = GetParam().key;
+
+    retype(field, QStringLiteral("cq test de $M"));
+    EXPECT_EQ(store->persistentValue(key), QVariant(QStringLiteral("cq test de $M")));
+
+    store->setValue(key, QStringLiteral("JA1ZZZ"));
+    EXPECT_EQ(field->text(), "JA1ZZZ");
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Fields, TextFieldTest, testing::Values(
+    TextFieldCase{"messageEditF1",   "messageG1F1"},
+    TextFieldCase{"messageEditF12",  "messageG1F12"},
+    TextFieldCase{"labelEditF7",     "messageG1LabelF7"},
+    TextFieldCase{"groupLabelEdit",  "messageG1Label"},
+    TextFieldCase{"macroEditM",      "macroM"},
+    TextFieldCase{"macroEditO",      "macroO"},
+    TextFieldCase{"macroEditH",      "macroH"},
+    TextFieldCase{"macroEditJ",      "macroJ"},
+    TextFieldCase{"macroEditC",      "macroC"},
+    TextFieldCase{"macroEditR",      "macroR"},
+    TextFieldCase{"groupMacroEditP", "messageG1MacroP"},
+    TextFieldCase{"groupMacroEditN", "messageG1MacroN"},
+    TextFieldCase{"groupMacroEditT", "messageG1MacroT"},
+    TextFieldCase{"groupMacroEditY", "messageG1MacroY"}),
+    [](const testing::TestParamInfo<TextFieldCase> &info) { return std::string(info.param.field); });
+// clang-format on
+
+TEST_F(PreferencesTest, EmptiedLabelOrMessageGivesItsKeyBack)
+{
+    store->setValue(labelKey(QStringLiteral("messageG1"), 3), QStringLiteral("CQ"));
+    store->setValue(messageKey(QStringLiteral("messageG1"), 3), QStringLiteral("CQ CQ DE $M"));
+    open();
+    retype(control<QLineEdit>(QStringLiteral("labelEditF3")), QString());
+    retype(control<QLineEdit>(QStringLiteral("messageEditF3")), QString());
+    EXPECT_FALSE(store->contains(QStringLiteral("messageG1LabelF3")));
+    EXPECT_FALSE(store->contains(QStringLiteral("messageG1F3")));
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("labelEditF3"))->placeholderText(), "F3");
+}
+
+TEST_F(PreferencesTest, EmptiedGroupLabelIsStoredEmpty)
+{
+    open();
+    retype(control<QLineEdit>(QStringLiteral("groupLabelEdit")), QString());
+    EXPECT_EQ(store->persistentValue(QStringLiteral("messageG1Label")), QVariant(QString()));
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("groupLabelEdit"))->text(), "");
+}
+
+TEST_F(PreferencesTest, MessagePaneEditsTheChosenGroupOnly)
+{
+    store->setValue(QStringLiteral("messageG3F2"), QStringLiteral("TU $N"));
+    store->setValue(QStringLiteral("messageG3Label"), QStringLiteral("Contest"));
+    open();
+    auto *selector = control<QComboBox>(QStringLiteral("messageGroupComboBox"));
+    ASSERT_EQ(selector->count(), GROUPCOUNT);
+    EXPECT_EQ(selector->itemText(2), QStringLiteral("3 \u00b7 Contest"));
+
+    selector->setCurrentIndex(2);
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("messageEditF2"))->text(), "TU $N");
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("groupLabelEdit"))->text(), "Contest");
+    retype(control<QLineEdit>(QStringLiteral("messageEditF1")), QStringLiteral("CQ TEST"));
+    EXPECT_EQ(store->stringValue(QStringLiteral("messageG3F1")), "CQ TEST");
+    EXPECT_FALSE(store->contains(QStringLiteral("messageG1F1")));
+
+    selector->setCurrentIndex(0);
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("messageEditF1"))->text(), "");
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("messageEditF2"))->text(), "");
+    EXPECT_EQ(store->stringValue(QStringLiteral("messageG3F2")), "TU $N");
+
+    retype(control<QLineEdit>(QStringLiteral("groupLabelEdit")), QStringLiteral("DX"));
+    EXPECT_EQ(selector->itemText(0), QStringLiteral("1 \u00b7 DX"));
+    EXPECT_EQ(control<QComboBox>(QStringLiteral("macroGroupComboBox"))->itemText(0),
+              QStringLiteral("1 \u00b7 DX"));
+}
+
+TEST_F(PreferencesTest, MacroPaneEditsTheChosenGroupsMacros)
+{
+    store->setValue(QStringLiteral("messageG5MacroP"), QStringLiteral("13M"));
+    open();
+    auto *selector = control<QComboBox>(QStringLiteral("macroGroupComboBox"));
+    selector->setCurrentIndex(4);
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("groupMacroEditP"))->text(), "13M");
+    retype(control<QLineEdit>(QStringLiteral("groupMacroEditN")), QStringLiteral("001"));
+    EXPECT_EQ(store->stringValue(QStringLiteral("messageG5MacroN")), "001");
+    EXPECT_FALSE(store->contains(QStringLiteral("messageG1MacroN")));
+}
+
+TEST_F(PreferencesTest, MessageEditedReachesTheSettingsFile)
+{
+    open();
+    control<QComboBox>(QStringLiteral("messageGroupComboBox"))->setCurrentIndex(1);
+    retype(control<QLineEdit>(QStringLiteral("messageEditF4")), QStringLiteral("QRZ? DE $M"));
+    ASSERT_TRUE(store->flush());
+
+    QFile file(store->filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(saved.value(QStringLiteral("messageG2F4")).toString(), "QRZ? DE $M");
+}
+
+TEST_F(PreferencesTest, SpeedAndRatiosShowAndStoreNumbers)
+{
+    open();
+    auto *speed = control<QSpinBox>(QStringLiteral("wpmSpinBox"));
+    auto *dah = control<QDoubleSpinBox>(QStringLiteral("dahRatioSpinBox"));
+    EXPECT_EQ(speed->value(), 12);
+    EXPECT_DOUBLE_EQ(dah->value(), 3.0);
+    EXPECT_DOUBLE_EQ(control<QDoubleSpinBox>(QStringLiteral("wordRatioSpinBox"))->value(), 7.0);
+
+    store->setValue(KLKWpmKey, 13.0); // as the console's speed buttons store it
+    EXPECT_EQ(speed->value(), 13);
+    store->setValue(KLKTimeLetterKey, QStringLiteral("2.5"));
+    EXPECT_DOUBLE_EQ(control<QDoubleSpinBox>(QStringLiteral("letterRatioSpinBox"))->value(), 2.5);
+
+    retype(speed, QStringLiteral("25"));
+    EXPECT_EQ(store->persistentValue(KLKWpmKey), QVariant(qint64(25)));
+    retype(dah, QStringLiteral("3.5"));
+    EXPECT_DOUBLE_EQ(store->doubleValue(KLKTimeDahKey), 3.5);
+    retype(control<QSpinBox>(QStringLiteral("beaconDelaySpinBox")), QStringLiteral("30"));
+    EXPECT_EQ(store->persistentValue(KLKBeaconDelayKey), QVariant(qint64(30)));
+}
+
+TEST_F(PreferencesTest, GreetingBoundariesShowAndStoreTimesOfDay)
+{
+    // The tests run with TZ=UTC: the registered 05:00 +09:00 is 20:00 here.
+    store->setValue(KLKDayOfGeKey, QStringLiteral("2008-05-01 18:30:00 +0900"));
+    open();
+    auto *morning = control<QTimeEdit>(QStringLiteral("greetingMorningEdit"));
+    EXPECT_EQ(morning->time(), QTime(20, 0));
+    EXPECT_EQ(control<QTimeEdit>(QStringLiteral("greetingAfternoonEdit"))->time(), QTime(3, 0));
+    EXPECT_EQ(control<QTimeEdit>(QStringLiteral("greetingEveningEdit"))->time(), QTime(18, 30));
+
+    morning->setFocus();
+    morning->setSelectedSection(QDateTimeEdit::HourSection);
+    QTest::keyClicks(morning, QStringLiteral("0615"));
+    const QVariant stored = store->persistentValue(KLKDayOfGmKey);
+    ASSERT_EQ(stored.metaType().id(), QMetaType::QDateTime);
+    EXPECT_EQ(stored.toDateTime().toLocalTime().time(), QTime(6, 15));
+}
+
+TEST_F(PreferencesTest, CheckBoxesStoreBooleans)
+{
+    open();
+    const QList<std::pair<QString, QString>> boxes = {
+        {"openAtStartCheckBox", KLKSerialStartUpOpenKey},
+        {"transmitKeyCheckBox", KLKRransmitKeyEquivKey},
+        {"serialDTRCheckBox", KLKSerialDTRKey},
+        {"serialDTRReverseCheckBox", KLKSerialDTRReverseKey},
+        {"serialRTSCheckBox", KLKSerialRTSKey},
+        {"serialRTSReverseCheckBox", KLKSerialRTSReverseKey},
+    };
+    for (const auto &[name, key] : boxes) {
+        auto *box = control<QCheckBox>(name);
+        EXPECT_FALSE(box->isChecked()) << name.toStdString();
+        QTest::mouseClick(box, Qt::LeftButton);
+        EXPECT_EQ(store->persistentValue(key), QVariant(true)) << name.toStdString();
+        QTest::mouseClick(box, Qt::LeftButton);
+        EXPECT_EQ(store->persistentValue(key), QVariant(false)) << name.toStdString();
+    }
+}
+
+TEST_F(PreferencesTest, LineBoxesShowOnlyWhatKeysTheLine)
+{
+    store->setValue(KLKSerialDTRKey, qint64(1)); // the keying lines take only the boolean true
+    store->setValue(KLKSerialRTSKey, true);
+    open();
+    EXPECT_FALSE(control<QCheckBox>(QStringLiteral("serialDTRCheckBox"))->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(QStringLiteral("serialRTSCheckBox"))->isChecked());
+}
+
+TEST_F(PreferencesTest, LinePictureFollowsTheBoxes)
+{
+    open();
+    auto *picture = control<QLabel>(QStringLiteral("lineStateLabel"));
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR low, RTS low / Key down: DTR low, RTS low");
+    QTest::mouseClick(control<QCheckBox>(QStringLiteral("serialDTRCheckBox")), Qt::LeftButton);
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR low, RTS low / Key down: DTR high, RTS low");
+    QTest::mouseClick(control<QCheckBox>(QStringLiteral("serialRTSReverseCheckBox")), Qt::LeftButton);
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR low, RTS high / Key down: DTR high, RTS low");
+    store->setValue(KLKSerialDTRReverseKey, true);
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR high, RTS high / Key down: DTR low, RTS low");
+}
+
+TEST_F(PreferencesTest, WindowFrameIsKeptAcrossOpenings)
+{
+    open();
+    preferences->showWindow();
+    preferences->resize(preferences->size() + QSize(40, 30));
+    const QSize size = preferences->size();
+    QTRY_VERIFY(store->contains(PreferencesController::FrameKey));
+    EXPECT_FALSE(PreferencesController::FrameKey.contains(QLatin1Char('.')));
+    preferences.reset();
+
+    open();
+    preferences->showWindow();
+    EXPECT_EQ(preferences->size(), size);
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/app_delegate.h"
+#include "keying/keying_controller.h"
+#include "preferences/preferences_controller.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QAction>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A keying controller that sends nothing, so that a launched delegate never touches a serial port.
+class SilentKeyingController : public KeyingController
+{
+public:
+    int cwSendString(const QString &) override { return 0; }
+    int cwIsSending() const override { return 0; }
+    void cwSendStop() override {}
+    void cwSendClear() override {}
+    void cwBeaconTransmission() override {}
+};
+
+class PreferencesTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
+        store->registerDefaults(registeredDefaults());
+        delegate = std::make_unique<AppDelegate>(*store, [](SettingsStore &, ConsoleLookup) {
+            return std::make_unique<SilentKeyingController>();
+        });
+    }
+
+    void TearDown() override
+    {
+        preferences.reset();
+        delegate.reset();
+        store.reset();
+    }
+
+    PreferencesController &open(const QStringList &ports = {})
+    {
+        preferences = std::make_unique<PreferencesController>(*store, *delegate, nullptr, [this, ports] {
+            ++discoveries;
+            return ports;
+        });
+        return *preferences;
+    }
+
+    template <typename Widget> Widget *control(const QString &name) const
+    {
+        Widget *widget = preferences->findChild<Widget *>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    QToolBar *toolbar() const { return control<QToolBar>(QStringLiteral("ToolbarForTabView")); }
+    QAction *toolbarAction(const QString &identifier) const { return control<QAction>(identifier); }
+    QString shownPane() const
+    {
+        return control<QTabWidget>(QStringLiteral("preferencesTab"))->currentWidget()->objectName();
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<PreferencesController> preferences;
+    int discoveries = 0;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+class QTranslator;
+
+// The English translation the test program installs at start, as the program itself does.
+QTranslator &testTranslator();
