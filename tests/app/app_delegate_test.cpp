@@ -1,0 +1,204 @@
+#include "app/app_delegate.h"
+#include "compose/keyer.h"
+#include "console/console_controller.h"
+#include "console/recording_keying.h"
+#include "preferences/preferences_controller.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AppDelegateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        store = std::make_unique<SettingsStore>(settingsPath());
+        store->registerDefaults(registeredDefaults());
+    }
+
+    QString settingsPath() const { return dir.filePath(QStringLiteral("settings.json")); }
+
+    void makeRecordingDelegate()
+    {
+        delegate = std::make_unique<AppDelegate>(*store, [this](SettingsStore &, ConsoleLookup lookup) {
+            keyerAtKeyingCreation = delegate->keyer();
+            consoleAtKeyingCreation = delegate->consoleController();
+            auto keying = std::make_unique<RecordingKeying>(std::move(lookup));
+            recorder = keying.get();
+            return keying;
+        });
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<AppDelegate> delegate;
+    RecordingKeying *recorder = nullptr;
+    Keyer *keyerAtKeyingCreation = reinterpret_cast<Keyer *>(1);
+    ConsoleController *consoleAtKeyingCreation = reinterpret_cast<ConsoleController *>(1);
+};
+
+TEST_F(AppDelegateTest, NothingExistsBeforeLaunch)
+{
+    makeRecordingDelegate();
+    EXPECT_EQ(delegate->serialController(), nullptr);
+    EXPECT_EQ(delegate->keyer(), nullptr);
+    EXPECT_EQ(delegate->consoleController(), nullptr);
+    EXPECT_EQ(recorder, nullptr);
+}
+
+TEST_F(AppDelegateTest, LaunchBuildsKeyingThenKeyerThenConsoleSharingThem)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+
+    EXPECT_EQ(keyerAtKeyingCreation, nullptr);
+    EXPECT_EQ(consoleAtKeyingCreation, nullptr);
+    ASSERT_NE(delegate->consoleController(), nullptr);
+    EXPECT_EQ(delegate->serialController(), recorder);
+    EXPECT_EQ(delegate->consoleController()->keyer(), delegate->keyer());
+    EXPECT_EQ(recorder->console(), delegate->consoleController());
+    EXPECT_TRUE(delegate->consoleController()->isVisible());
+    EXPECT_TRUE(delegate->timerFlag());
+
+    // The console's keyer hands its texts to the delegate's keying controller.
+    delegate->consoleController()->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText("cq");
+    delegate->consoleController()->sendAction();
+    EXPECT_EQ(recorder->sent, QStringList{QStringLiteral("CQ")});
+}
+
+TEST_F(AppDelegateTest, OpenConsoleTwiceShowsTheSameWindowAgain)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    QSignalSpy closed(console, &ConsoleController::closed);
+    console->close();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(recorder->stops, 1);
+    EXPECT_FALSE(console->isVisible());
+
+    delegate->openConsole();
+    EXPECT_EQ(delegate->consoleController(), console);
+    EXPECT_TRUE(console->isVisible());
+}
+
+TEST_F(AppDelegateTest, ShowPreferencesCreatesOneWindow)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    delegate->showPreferences();
+    PreferencesController *first = delegate->preferencesController();
+    ASSERT_NE(first, nullptr);
+    first->hide();
+    delegate->showPreferences();
+    EXPECT_EQ(delegate->preferencesController(), first);
+    EXPECT_TRUE(first->isVisible());
+}
+
+TEST_F(AppDelegateTest, MessageGroupModelHasEightGroupsOfTwelveKeys)
+{
+    makeRecordingDelegate();
+    const auto &groups = delegate->messageGroup();
+    ASSERT_EQ(groups.size(), GROUPCOUNT);
+    for (const auto &group : groups)
+        EXPECT_EQ(group.function.size(), FUNCTIONCOUNT);
+    EXPECT_EQ(groups.at(1).label, QStringLiteral("G2"));
+    EXPECT_EQ(groups.at(0).function.at(11).label, QStringLiteral("F12"));
+}
+
+TEST_F(AppDelegateTest, ClockTickUpdatesTheConsoleOnlyWhileTheTimerFlagIsSet)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    const QDateTime past(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+
+    console->setDateJST(past);
+    delegate->timerStop();
+    delegate->timerStatus();
+    EXPECT_EQ(console->dateJST(), past);
+
+    delegate->timerStart();
+    delegate->timerStatus();
+    EXPECT_GT(console->dateJST(), past);
+
+    // And the repeating clock timer drives it by itself.
+    console->setDateJST(past);
+    QTRY_VERIFY(console->dateJST() > past);
+}
+
+TEST_F(AppDelegateTest, KeyTimerClearsTheRepeatWindowOnceUnlessCancelled)
+{
+    makeRecordingDelegate();
+    delegate->keyTimerCancel(); // before any start: nothing happens
+    delegate->applicationDidFinishLaunching();
+
+    G_KLKFunctionKeyDown = 1;
+    delegate->keyTimerStart();
+    delegate->keyTimerCancel();
+    EXPECT_FALSE(delegate->keyTimerPending());
+    EXPECT_EQ(G_KLKFunctionKeyDown, 1);
+
+    delegate->keyTimerStart();
+    EXPECT_TRUE(delegate->keyTimerPending());
+    QTRY_COMPARE(G_KLKFunctionKeyDown, 0);
+    EXPECT_FALSE(delegate->keyTimerPending());
+}
+
+TEST_F(AppDelegateTest, TeardownStopsKeyingFirstAndFlushesTheSettings)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    bool keyerAlive = false;
+    bool consoleAlive = false;
+    recorder->onDestroy = [&] {
+        keyerAlive = delegate->keyer() != nullptr;
+        consoleAlive = delegate->consoleController() != nullptr;
+    };
+    RecordingKeying *keying = recorder;
+    ConsoleLookup lookup = keying->console;
+    store->setValue(KLKWpmKey, 17.0);
+
+    delegate->shutdown();
+
+    EXPECT_TRUE(keyerAlive);
+    EXPECT_TRUE(consoleAlive);
+    EXPECT_EQ(lookup(), nullptr); // a late log call of a worker finds no console and is dropped
+    EXPECT_EQ(delegate->keyer(), nullptr);
+    SettingsStore reread(settingsPath());
+    EXPECT_EQ(reread.value(KLKWpmKey), QVariant(17.0));
+}
+
+// The program's own path: the real serial controller with a device path that does not exist.
+TEST_F(AppDelegateTest, RealKeyingWithAMissingDeviceReportsInTheStatusBarAndNotInTheLog)
+{
+    store->setValue(KLKSerialDeviceKey, dir.filePath(QStringLiteral("no-such-tty")));
+    delegate = std::make_unique<AppDelegate>(*store);
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    ASSERT_NE(console, nullptr);
+
+    console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText(QStringLiteral("e"));
+    console->sendAction();
+
+    QTRY_COMPARE(console->statusBar()->currentMessage(),
+                 QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    QTRY_VERIFY(!console->keyer()->isSending());
+    EXPECT_TRUE(
+        console->findChild<QPlainTextEdit *>(QStringLiteral("textViewOutlet"))->toPlainText().isEmpty());
+}
+
+} // namespace

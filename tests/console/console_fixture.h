@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/app_delegate.h"
+#include "console/console_controller.h"
+#include "console/recording_keying.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A launched AppDelegate on a fresh settings file, with a recording keying controller in place of the
+// serial port. The console window is shown and active so that its shortcuts work.
+class ConsoleFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
+        store->registerDefaults(registeredDefaults());
+        prepareStore();
+        delegate = std::make_unique<AppDelegate>(*store, [this](SettingsStore &, ConsoleLookup lookup) {
+            auto keying = std::make_unique<RecordingKeying>(std::move(lookup));
+            recorder = keying.get();
+            return keying;
+        });
+        delegate->applicationDidFinishLaunching();
+        console = delegate->consoleController();
+        ASSERT_NE(console, nullptr);
+        console->setBeep([this] { ++beeps; });
+        ASSERT_TRUE(QTest::qWaitForWindowActive(console));
+    }
+
+    void TearDown() override { delegate.reset(); }
+
+    // Runs before the launch: settings the console must find when it opens.
+    virtual void prepareStore() {}
+
+    template <typename T = QWidget> T *widget(const QString &name) const
+    {
+        T *found = console->findChild<T *>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    QLineEdit *lineIn() const { return widget<QLineEdit>(QStringLiteral("lineInOutlet")); }
+    QPlainTextEdit *log() const { return widget<QPlainTextEdit>(QStringLiteral("textViewOutlet")); }
+    QAbstractButton *button(const QString &name) const { return widget<QAbstractButton>(name); }
+    QAbstractButton *functionKey(int key) const { return button(QStringLiteral("functionKey%1").arg(key)); }
+    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void pressFunctionKey(int key) const { QTest::mouseClick(functionKey(key), Qt::LeftButton); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<AppDelegate> delegate;
+    ConsoleController *console = nullptr;
+    RecordingKeying *recorder = nullptr;
+    int beeps = 0;
+};

@@ -1,0 +1,131 @@
+#include "console/console_fixture.h"
+#include "keying/diagnostics.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QStatusBar>
+
+#include <thread>
+
+namespace {
+
+using ConsoleLogTest = ConsoleFixture;
+
+TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
+{
+    console->appendText(QStringLiteral("hello world"));
+    QTextCursor selection = log()->textCursor();
+    selection.setPosition(0);
+    selection.setPosition(5, QTextCursor::KeepAnchor);
+    log()->setTextCursor(selection);
+    ASSERT_EQ(log()->textCursor().selectedText(), QStringLiteral("hello"));
+
+    console->appendText(QStringLiteral("!"));
+    console->appendText(QString());
+
+    EXPECT_EQ(log()->toPlainText(), QStringLiteral("hello world!"));
+    EXPECT_FALSE(log()->textCursor().hasSelection());
+    EXPECT_EQ(log()->textCursor().position(), 12);
+}
+
+TEST_F(ConsoleLogTest, OperatorCannotTypeIntoTheLog)
+{
+    console->appendPrompt(QStringLiteral("09:05:07  "));
+    log()->setFocus();
+    QTest::keyClicks(log(), QStringLiteral("xyz"));
+    EXPECT_TRUE(log()->isReadOnly());
+    EXPECT_EQ(log()->toPlainText(), QStringLiteral("09:05:07  "));
+}
+
+TEST_F(ConsoleLogTest, WorkerCallsArriveInOrderWithoutDisturbingTheInputLine)
+{
+    QTest::keyClicks(lineIn(), QStringLiteral("typed"));
+    QString expected;
+    std::thread worker([&] {
+        for (int pass = 0; pass < 50; ++pass) {
+            if (pass > 0)
+                console->appendText(QStringLiteral("\n"));
+            console->appendPrompt(QStringLiteral("12:00:%1  ").arg(pass, 2, 10, QLatin1Char('0')));
+            for (QChar character : QStringLiteral("CQ DE AB1CD"))
+                console->appendText(QString(character));
+        }
+    });
+    for (int pass = 0; pass < 50; ++pass)
+        expected += (pass > 0 ? QStringLiteral("\n") : QString()) +
+                    QStringLiteral("12:00:%1  CQ DE AB1CD").arg(pass, 2, 10, QLatin1Char('0'));
+    QTest::keyClicks(lineIn(), QStringLiteral(" more"));
+    worker.join();
+
+    QTRY_COMPARE(log()->toPlainText(), expected);
+    EXPECT_EQ(lineIn()->text(), QStringLiteral("typed more"));
+}
+
+TEST_F(ConsoleLogTest, LineInClearFromTheWorkerEmptiesOnlyTheInputLine)
+{
+    console->appendText(QStringLiteral("CQ"));
+    lineIn()->setText(QStringLiteral("TEST"));
+    std::thread([this] { console->lineInClear(); }).join();
+    QTRY_VERIFY(lineIn()->text().isEmpty());
+    EXPECT_EQ(log()->toPlainText(), QStringLiteral("CQ"));
+}
+
+TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
+{
+    recorder->sending = 1;
+    console->appendPrompt(QStringLiteral("10:00:00  "));
+    console->appendText(QStringLiteral("C"));
+    lineIn()->setText(QStringLiteral("CQ"));
+
+    click(QStringLiteral("clearButton"));
+
+    EXPECT_TRUE(log()->toPlainText().isEmpty());
+    EXPECT_TRUE(lineIn()->text().isEmpty());
+    EXPECT_EQ(recorder->clears, 1);
+    EXPECT_EQ(recorder->stops, 0);
+    console->appendText(QStringLiteral("Q"));
+    EXPECT_EQ(log()->toPlainText(), QStringLiteral("Q"));
+}
+
+TEST_F(ConsoleLogTest, LogUsesAFixedPitchFont)
+{
+    EXPECT_EQ(log()->font().pointSize(), 12);
+    EXPECT_TRUE(QFontInfo(log()->font()).fixedPitch()) << QFontInfo(log()->font()).family().toStdString();
+}
+
+TEST_F(ConsoleLogTest, StatusBarShowsTheLatestDiagnosticLineFromAnyThread)
+{
+    std::thread([] {
+        Diagnostics::out(QStringLiteral("#.. Keylark : first"));
+        Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    }).join();
+    QTRY_COMPARE(console->statusBar()->currentMessage(),
+                 QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    EXPECT_TRUE(log()->toPlainText().isEmpty());
+}
+
+TEST_F(ConsoleLogTest, SendingIndicatorFollowsTheKeyingController)
+{
+    auto *indicator = widget<QLabel>(QStringLiteral("sendingIndicator"));
+    EXPECT_FALSE(indicator->property("sending").toBool());
+    recorder->sending = 1;
+    QTRY_VERIFY(indicator->property("sending").toBool());
+    EXPECT_EQ(indicator->text(), QStringLiteral("SENDING"));
+    recorder->sending = 0;
+    QTRY_VERIFY(!indicator->property("sending").toBool());
+}
+
+TEST_F(ConsoleLogTest, InputLineHasTheFocusWhenTheConsoleOpens)
+{
+    QTRY_VERIFY(lineIn()->hasFocus());
+}
+
+TEST_F(ConsoleLogTest, ClockFollowsDateJst)
+{
+    auto *clock = widget<QLabel>(QStringLiteral("clockLabel"));
+    console->setDateJST(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC));
+    EXPECT_TRUE(clock->text().contains(QStringLiteral("05:06:07"))) << clock->text().toStdString();
+    console->dateUpdate();
+    EXPECT_LE(qAbs(console->dateJST().secsTo(QDateTime::currentDateTime())), 1);
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "keying/console_log.h"
+#include "keying/keying_controller.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+// Stands in for the serial controller: records every request and reports "sending" as the test says.
+class RecordingKeying : public KeyingController
+{
+public:
+    explicit RecordingKeying(ConsoleLookup console) : console(std::move(console)) {}
+    ~RecordingKeying() override
+    {
+        if (onDestroy)
+            onDestroy();
+    }
+
+    int cwSendString(const QString &text) override
+    {
+        sent.append(text);
+        if (sendingAfterSend)
+            sending = 1;
+        return 0;
+    }
+    int cwIsSending() const override { return sending; }
+    void cwSendStop() override { ++stops; }
+    void cwSendClear() override { ++clears; }
+    void cwBeaconTransmission() override { ++beacons; }
+
+    ConsoleLookup console;
+    QStringList sent;
+    std::atomic<int> sending = 0;
+    bool sendingAfterSend = false;
+    int stops = 0;
+    int clears = 0;
+    int beacons = 0;
+    std::function<void()> onDestroy;
+};
