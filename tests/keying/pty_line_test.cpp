@@ -1,0 +1,85 @@
+#include "keying_fixture.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace keying;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+// A pseudo-terminal opens like a serial device but refuses the modem-control request (ENOTTY): the
+// keying line's failure paths run against the real kernel. The clock stays virtual.
+class PtyLineTest : public KeyingTest
+{
+protected:
+    void SetUp() override
+    {
+        KeyingTest::SetUp();
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        store->setValue(KLKSerialDeviceKey, QString::fromUtf8(ptsname(master)));
+        store->setValue(KLKSerialDTRKey, true);
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        if (ser_fd > 0)
+            ::close(ser_fd); // a failed key-up leaves the port open
+        ::close(master);
+        KeyingTest::TearDown();
+    }
+
+    void startOnTheRealLine()
+    {
+        controller = std::make_unique<SerialController>(
+            *store, [this]() -> ConsoleLog * { return &console; }, nullptr, &clock);
+    }
+
+    int master = -1;
+};
+
+TEST_F(PtyLineTest, OpenSucceedsButEveryKeyDownFails)
+{
+    startOnTheRealLine();
+    CaptureStderr();
+    sendAndWait(QStringLiteral("E E"));
+    EXPECT_EQ(GetCapturedStderr(),
+              "*** Keylrk : Serial RTS/DTR Set failed: Inappropriate ioctl for device\n"
+              "*** Keylrk : Serial RTS/DTR Set failed: Inappropriate ioctl for device\n"
+              "*** Keylark : Serial RTS/DTR Clear failed: Inappropriate ioctl for device\n");
+    EXPECT_EQ(console.log(), QStringLiteral("<T>E E"));
+    EXPECT_EQ(clock.elapsedMs(), 400.0); // only the word space is waited
+    EXPECT_GT(ser_fd, 0);                // the close could not key up, so the port stays open
+    EXPECT_EQ(controller->cwIsSending(), 0);
+}
+
+TEST_F(PtyLineTest, JoinedSignWaitsOnlyForItsClosingMarker)
+{
+    startOnTheRealLine();
+    CaptureStderr();
+    sendAndWait(QStringLiteral("%AR%"));
+    const std::string errors = GetCapturedStderr();
+    EXPECT_EQ(errors, "*** Keylrk : Serial RTS/DTR Set failed: Inappropriate ioctl for device\n"
+                      "*** Keylrk : Serial RTS/DTR Set failed: Inappropriate ioctl for device\n"
+                      "*** Keylark : Serial RTS/DTR Clear failed: Inappropriate ioctl for device\n");
+    EXPECT_EQ(clock.elapsedMs(), 300.0);
+}
+
+TEST_F(PtyLineTest, OpenAtStartSucceedsOnAPseudoTerminal)
+{
+    store->setValue(KLKSerialStartUpOpenKey, true);
+    CaptureStderr();
+    startOnTheRealLine();
+    EXPECT_EQ(GetCapturedStderr(), ""); // the key-up request at open is not checked
+    EXPECT_EQ(initialized, 1);
+    EXPECT_GT(ser_fd, 0);
+    EXPECT_EQ(fcntl(ser_fd, F_GETFL) & (O_ACCMODE | O_NONBLOCK), O_RDWR | O_NONBLOCK);
+}
+
+} // namespace
