@@ -108,6 +108,39 @@ TEST_F(AppDelegateTest, ShowPreferencesCreatesOneWindow)
     EXPECT_TRUE(first->isVisible());
 }
 
+TEST_F(AppDelegateTest, CtrlCommaOpensThePreferencesAndCtrlQClosesTheConsole)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(console));
+    QLineEdit *lineIn = console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"));
+
+    QTest::keyClick(lineIn, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_NE(delegate->preferencesController(), nullptr);
+    EXPECT_TRUE(delegate->preferencesController()->isVisible());
+
+    QSignalSpy closed(console, &ConsoleController::closed);
+    console->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(console));
+    QTest::keyClick(lineIn, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(AppDelegateTest, ConsoleWindowFrameIsSavedOnCloseAndRestoredAtTheNextStart)
+{
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    delegate->consoleController()->resize(812, 577);
+    delegate->consoleController()->close();
+    delegate.reset();
+    EXPECT_FALSE(store->stringValue(QStringLiteral("ConsoleWindowFrame")).isEmpty());
+
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(delegate->consoleController()->size(), QSize(812, 577));
+}
+
 TEST_F(AppDelegateTest, MessageGroupModelHasEightGroupsOfTwelveKeys)
 {
     makeRecordingDelegate();

@@ -63,7 +63,8 @@ static void record_bits(int bits)
     if (!log)
         return;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    length = snprintf(line, sizeof line, "%lld %d\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, bits);
+    length =
+        snprintf(line, sizeof line, "%lld %d\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, bits);
     fd = real_open_fn()(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
