@@ -57,6 +57,12 @@ QVariant integerToStore(const QVariant &value)
     return qint64(value.toInt());
 }
 
+// A label such as "R&R" shows as written instead of underlining a letter.
+QVariant literalButtonText(const QVariant &value)
+{
+    return SettingsStore::toText(value).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 QVariant realToStore(const QVariant &value)
 {
     return value.toDouble();
@@ -458,7 +464,7 @@ void ConsoleController::setFunctionTitle(const QString &identifier)
             const QString title = QStringLiteral("F%1").arg(key);
             auto binding =
                 std::make_unique<SettingBinding>(cell, store_, labelKey(identifier, key), title, "text");
-            binding->refresh();
+            binding->setConverters(&literalButtonText, nullptr);
             titleBindings_.push_back(std::move(binding));
             // Not bound: the tool tip shows the message as stored when the group was selected.
             row->setToolTipForCell(store_.stringValue(messageKey(identifier, FunctionKeyRow::tag(cell))),

@@ -146,6 +146,8 @@ TEST_F(FunctionKeysTest, StoredLabelRetitlesItsKeyAtOnce)
 {
     store->setValue(labelKey(group1, 7), QStringLiteral("599"));
     EXPECT_EQ(functionKey(7)->text(), QStringLiteral("599"));
+    store->setValue(labelKey(group1, 7), QStringLiteral("R&R"));
+    EXPECT_EQ(functionKey(7)->text(), QStringLiteral("R&&R")); // shown literally, not as a mnemonic
     store->remove(labelKey(group1, 7));
     EXPECT_EQ(functionKey(7)->text(), QStringLiteral("F7"));
 }
