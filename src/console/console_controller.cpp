@@ -508,9 +508,9 @@ void ConsoleController::refreshMessagePage(int group)
     if (!view)
         return;
     const QString labelSetting = groupLabelKey(identifier);
-    messageTabOutlet->setTabText(messageTabOutlet->indexOf(page), store_.contains(labelSetting)
-                                                                      ? store_.stringValue(labelSetting)
-                                                                      : identifier);
+    const QVariant groupLabel =
+        store_.contains(labelSetting) ? store_.value(labelSetting) : QVariant(identifier);
+    messageTabOutlet->setTabText(messageTabOutlet->indexOf(page), literalButtonText(groupLabel).toString());
     if (view->topLevelItemCount() != FUNCTIONCOUNT) {
         view->clear();
         for (int key = 1; key <= FUNCTIONCOUNT; ++key)
