@@ -31,7 +31,8 @@
 namespace {
 
 constexpr int speed = 40;
-const QString fakelineDir = QStringLiteral("/work/shared/tools/fakeline");
+// The measuring tools that sit beside the checkout, when they are there.
+const QString fakelineDir = QStringLiteral(KEYLARK_SOURCE_DIR "/../shared/tools/fakeline");
 
 std::int64_t monotonicNow()
 {
