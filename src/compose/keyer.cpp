@@ -159,9 +159,16 @@ QVariant Keyer::setting(const QString &key) const
     return store_.value(key);
 }
 
+QTime Keyer::boundaryTime(const QVariant &stored)
+{
+    const int minute = minuteOfText(boundaryText(stored));
+    return QTime(minute / 60, minute % 60);
+}
+
 int Keyer::boundaryMinute(const QString &key) const
 {
-    return minuteOfText(boundaryText(setting(key)));
+    const QTime time = boundaryTime(setting(key));
+    return time.hour() * 60 + time.minute();
 }
 
 // Replaces every occurrence of the token, resuming the search after each inserted value, so a value is

@@ -42,30 +42,10 @@ QFont logFont()
     return font;
 }
 
-QVariant integerFromStore(const QVariant &value)
-{
-    return SettingsStore::toInt(value);
-}
-
-QVariant realFromStore(const QVariant &value)
-{
-    return SettingsStore::toDouble(value);
-}
-
-QVariant integerToStore(const QVariant &value)
-{
-    return qint64(value.toInt());
-}
-
 // A label such as "R&R" shows as written instead of underlining a letter.
 QVariant literalButtonText(const QVariant &value)
 {
     return SettingsStore::toText(value).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-QVariant realToStore(const QVariant &value)
-{
-    return value.toDouble();
 }
 
 } // namespace
@@ -163,9 +143,9 @@ void ConsoleController::bindDrawer()
     for (const Row &row : rows) {
         auto binding = std::make_unique<SettingBinding>(row.control, store_, row.key);
         if (row.integer)
-            binding->setConverters(&integerFromStore, &integerToStore);
+            binding->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
         else
-            binding->setConverters(&realFromStore, &realToStore);
+            binding->setConverters(&SettingBinding::readReal);
         binding->refresh();
         drawerBindings_.push_back(std::move(binding));
     }

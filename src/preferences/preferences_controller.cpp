@@ -1,6 +1,7 @@
 #include "preferences/preferences_controller.h"
 
 #include "app/app_delegate.h"
+#include "compose/keyer.h"
 #include "console/console_controller.h"
 #include "preferences/keying_lines.h"
 #include "settings/setting_binding.h"
@@ -16,7 +17,6 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -58,28 +58,15 @@ QString translated(const char *key)
     return QCoreApplication::translate("PreferencesController", key);
 }
 
-// Only the time of day counts: a date is shown in the local zone, a text in the zone written in it.
+// Only the time of day counts, read the way the greeting reads it.
 QVariant timeOfDay(const QVariant &stored)
 {
-    if (stored.metaType().id() == QMetaType::QDateTime) {
-        const QTime time = stored.toDateTime().toLocalTime().time();
-        return QTime(time.hour(), time.minute());
-    }
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2} ([0-9]{2}):([0-9]{2}):[0-9]{2} [+-][0-9]{4}$"));
-    const QRegularExpressionMatch match = form.match(SettingsStore::toText(stored));
-    const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
-    return match.hasMatch() && time.isValid() ? time : QTime(0, 0);
+    return Keyer::boundaryTime(stored);
 }
 
 QVariant todayAt(const QVariant &time)
 {
     return QDateTime(QDate::currentDate(), time.toTime(), Qt::LocalTime);
-}
-
-QVariant textOf(const QVariant &stored)
-{
-    return SettingsStore::toText(stored);
 }
 
 // An emptied field gives its key back, so a label shows its default again and a message or macro is gone.
@@ -89,35 +76,10 @@ QVariant textOrAbsent(const QVariant &edited)
     return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
-QVariant integerOf(const QVariant &stored)
-{
-    return SettingsStore::toInt(stored);
-}
-
-QVariant toInteger(const QVariant &edited)
-{
-    return qint64(edited.toInt());
-}
-
-QVariant realOf(const QVariant &stored)
-{
-    return SettingsStore::toDouble(stored);
-}
-
-QVariant flagOf(const QVariant &stored)
-{
-    return SettingsStore::toBool(stored);
-}
-
 // The keying lines count only the boolean true itself as set; the check boxes show the same.
 QVariant identityFlagOf(const QVariant &stored)
 {
     return stored.metaType().id() == QMetaType::Bool && stored.toBool();
-}
-
-QVariant same(const QVariant &value)
-{
-    return value;
 }
 
 bool isGroupLabelKey(const QString &key)
@@ -297,25 +259,27 @@ SettingBinding *PreferencesController::bind(QObject *control, const QString &key
 SettingBinding *PreferencesController::bindText(QObject *control, const QString &key)
 {
     SettingBinding *binding = bind(control, key, QString());
-    binding->setConverters(textOf, textOrAbsent);
+    binding->setConverters(&SettingBinding::readText, textOrAbsent);
     return binding;
 }
 
 void PreferencesController::bindGeneral()
 {
-    bind(ui_->openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(flagOf, same);
-    bind(ui_->transmitKeyCheckBox, KLKRransmitKeyEquivKey)->setConverters(flagOf, same);
+    bind(ui_->openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(&SettingBinding::readFlag);
+    bind(ui_->transmitKeyCheckBox, KLKRransmitKeyEquivKey)->setConverters(&SettingBinding::readFlag);
     connect(ui_->transmitKeyCheckBox, &QCheckBox::clicked, this,
             [this] { enterTransmitAction(ui_->transmitKeyCheckBox); });
-    bind(ui_->beaconDelaySpinBox, KLKBeaconDelayKey)->setConverters(integerOf, toInteger);
+    bind(ui_->beaconDelaySpinBox, KLKBeaconDelayKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
 }
 
 void PreferencesController::bindKeyer()
 {
-    bind(ui_->wpmSpinBox, KLKWpmKey)->setConverters(integerOf, toInteger);
-    bind(ui_->dahRatioSpinBox, KLKTimeDahKey)->setConverters(realOf, same);
-    bind(ui_->letterRatioSpinBox, KLKTimeLetterKey)->setConverters(realOf, same);
-    bind(ui_->wordRatioSpinBox, KLKTimeWordKey)->setConverters(realOf, same);
+    bind(ui_->wpmSpinBox, KLKWpmKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    bind(ui_->dahRatioSpinBox, KLKTimeDahKey)->setConverters(&SettingBinding::readReal);
+    bind(ui_->letterRatioSpinBox, KLKTimeLetterKey)->setConverters(&SettingBinding::readReal);
+    bind(ui_->wordRatioSpinBox, KLKTimeWordKey)->setConverters(&SettingBinding::readReal);
 }
 
 void PreferencesController::bindMacros()
@@ -329,10 +293,10 @@ void PreferencesController::bindMacros()
 
 void PreferencesController::bindLines()
 {
-    bind(ui_->serialDTRCheckBox, KLKSerialDTRKey)->setConverters(identityFlagOf, same);
-    bind(ui_->serialDTRReverseCheckBox, KLKSerialDTRReverseKey)->setConverters(identityFlagOf, same);
-    bind(ui_->serialRTSCheckBox, KLKSerialRTSKey)->setConverters(identityFlagOf, same);
-    bind(ui_->serialRTSReverseCheckBox, KLKSerialRTSReverseKey)->setConverters(identityFlagOf, same);
+    bind(ui_->serialDTRCheckBox, KLKSerialDTRKey)->setConverters(identityFlagOf);
+    bind(ui_->serialDTRReverseCheckBox, KLKSerialDTRReverseKey)->setConverters(identityFlagOf);
+    bind(ui_->serialRTSCheckBox, KLKSerialRTSKey)->setConverters(identityFlagOf);
+    bind(ui_->serialRTSReverseCheckBox, KLKSerialRTSReverseKey)->setConverters(identityFlagOf);
     showLineStates();
 }
 
@@ -358,7 +322,7 @@ void PreferencesController::bindMessageGroup(int index)
     messageGroupBindings_.clear();
     const QString group = groupIdentifier(index + 1);
     auto *labelBinding = bind(ui_->groupLabelEdit, groupLabelKey(group), QString());
-    labelBinding->setConverters(textOf, same);
+    labelBinding->setConverters(&SettingBinding::readText);
     messageGroupBindings_.emplace_back(labelBinding);
     for (int key = 1; key <= FUNCTIONCOUNT; ++key) {
         messageGroupBindings_.emplace_back(

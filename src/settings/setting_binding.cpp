@@ -51,3 +51,28 @@ void SettingBinding::storeFromControl()
     const QVariant edited = property_.read(control_);
     store_.setValue(key_, toStore_ ? toStore_(edited) : edited);
 }
+
+QVariant SettingBinding::readInteger(const QVariant &stored)
+{
+    return SettingsStore::toInt(stored);
+}
+
+QVariant SettingBinding::readReal(const QVariant &stored)
+{
+    return SettingsStore::toDouble(stored);
+}
+
+QVariant SettingBinding::readFlag(const QVariant &stored)
+{
+    return SettingsStore::toBool(stored);
+}
+
+QVariant SettingBinding::readText(const QVariant &stored)
+{
+    return SettingsStore::toText(stored);
+}
+
+QVariant SettingBinding::storeInteger(const QVariant &edited)
+{
+    return qint64(edited.toInt());
+}

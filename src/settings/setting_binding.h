@@ -22,8 +22,17 @@ public:
     SettingBinding(QObject *control, SettingsStore &store, const QString &key,
                    const QVariant &placeholder = {}, const char *propertyName = nullptr);
 
-    // Optional conversions between the stored value and the property's value.
-    void setConverters(Converter fromStore, Converter toStore);
+    // Optional conversions between the stored value and the property's value; an empty toStore stores
+    // the property's value as it is.
+    void setConverters(Converter fromStore, Converter toStore = {});
+
+    // Conversions for number, check-box and text controls: a stored value read by Keylark's conversion
+    // rules, and an edited number stored as an integer.
+    static QVariant readInteger(const QVariant &stored);
+    static QVariant readReal(const QVariant &stored);
+    static QVariant readFlag(const QVariant &stored);
+    static QVariant readText(const QVariant &stored);
+    static QVariant storeInteger(const QVariant &edited);
     QString key() const { return key_; }
     void refresh();
 
