@@ -345,18 +345,17 @@ void ConsoleController::beacon()
     sendAction();
 }
 
+// Compared before the step, so that a stored speed at the limits of int cannot overflow.
 void ConsoleController::wpmUp()
 {
-    const int wpm = std::min(store_.intValue(KLKWpmKey) + 1, wpmMaximum);
-    store_.setValue(KLKWpmKey, double(wpm));
+    const int wpm = store_.intValue(KLKWpmKey);
+    store_.setValue(KLKWpmKey, double(wpm >= wpmMaximum ? wpmMaximum : wpm + 1));
 }
 
 void ConsoleController::wpmDown()
 {
-    int wpm = store_.intValue(KLKWpmKey) - 1;
-    if (wpm <= wpmMinimum - 1)
-        wpm = wpmMinimum;
-    store_.setValue(KLKWpmKey, double(wpm));
+    const int wpm = store_.intValue(KLKWpmKey);
+    store_.setValue(KLKWpmKey, double(wpm <= wpmMinimum ? wpmMinimum : wpm - 1));
 }
 
 void ConsoleController::messageGroupChange(QObject *sender)

@@ -115,7 +115,9 @@ INSTANTIATE_TEST_SUITE_P(Bounds, SpeedCommandTest, ::testing::Values(
     SpeedCase{"Down6",         qint64(6),  false, 5},
     SpeedCase{"Down5",         qint64(5),  false, 5},
     SpeedCase{"Down3",         qint64(3),  false, 5},
-    SpeedCase{"Down12Point9",  12.9,       false, 11}),
+    SpeedCase{"Down12Point9",  12.9,       false, 11},
+    SpeedCase{"UpHuge",        1e12,       true,  40},
+    SpeedCase{"DownHugeNegative", -1e12,   false, 5}),
     [](const ::testing::TestParamInfo<SpeedCase> &info) { return info.param.name; });
 // clang-format on
 
