@@ -30,3 +30,8 @@ format:
 
 clean:
 	rm -rf $(BUILD)
+
+# The Debian package: build-deb/keylark_<version>_<arch>.deb, for `apt install ./build-deb/keylark_*.deb`.
+.PHONY: deb
+deb: deps
+	tools/build-deb build-deb
