@@ -1,11 +1,15 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
 
 namespace {
 
 const QString programName = QStringLiteral("keylark");
+constexpr qint64 maxSettingsFileSize = 16 * 1024 * 1024;
 
 // clang-format off
 // The options QGuiApplication and QApplication read from the same command line.
@@ -68,6 +72,55 @@ CommandLine::Result failure(const QString &problem)
         QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(programName, problem));
 }
 
+// An existing file given with --settings must be one Keylark can use: the store sets aside a file it cannot
+// read as settings, which is right for its own file but not for some other file named by mistake.
+QString existingFileProblem(const QString &path)
+{
+    QFile file(path);
+    if (file.size() > maxSettingsFileSize)
+        return QStringLiteral("'%1' is too large to be a Keylark settings file.").arg(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the settings file '%1': %2.").arg(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (bytes.trimmed().isEmpty() || document.isObject())
+        return {};
+    const QString why =
+        error.error == QJsonParseError::NoError
+            ? QStringLiteral("not a JSON object")
+            : QStringLiteral("not valid JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset);
+    return QStringLiteral("'%1' is not a Keylark settings file (%2).").arg(path, why);
+}
+
+// A new file is made at the first change, with any missing folders: the nearest existing one above it must
+// be a folder Keylark may write in.
+QString newFileProblem(const QString &path)
+{
+    QFileInfo above(QFileInfo(path).absolutePath());
+    while (!above.exists())
+        above = QFileInfo(above.absolutePath());
+    if (!above.isDir())
+        return QStringLiteral("cannot create the settings file '%1': '%2' is not a folder.")
+            .arg(path, above.absoluteFilePath());
+    if (!above.isWritable())
+        return QStringLiteral("cannot create the settings file '%1': the folder '%2' is not writable.")
+            .arg(path, above.absoluteFilePath());
+    return {};
+}
+
+QString settingsFileProblem(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("--settings needs a file name.");
+    const QFileInfo file(path);
+    if (file.isDir())
+        return QStringLiteral("the settings file '%1' is a folder; --settings needs a file.").arg(path);
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("the settings file '%1' is not a regular file.").arg(path);
+    return file.exists() ? existingFileProblem(path) : newFileProblem(path);
+}
+
 } // namespace
 
 CommandLine::CommandLine(QString version) : version_(std::move(version)) {}
@@ -96,36 +149,10 @@ CommandLine::Result CommandLine::parse(const QStringList &arguments) const
     result.platformGiven = parser.isSet(QStringLiteral("platform"));
     if (parser.isSet(settingsOption)) {
         const QString path = parser.value(settingsOption);
-        const QString problem = settingsPathProblem(path);
+        const QString problem = settingsFileProblem(path);
         if (!problem.isEmpty())
             return failure(problem);
         result.settingsPath = QFileInfo(path).absoluteFilePath();
     }
     return result;
-}
-
-QString CommandLine::settingsPathProblem(const QString &path)
-{
-    if (path.isEmpty())
-        return QStringLiteral("--settings needs a file name.");
-    const QFileInfo file(path);
-    if (file.isDir())
-        return QStringLiteral("the settings file '%1' is a folder; --settings needs a file.").arg(path);
-    if (file.exists() && !file.isFile())
-        return QStringLiteral("the settings file '%1' is not a regular file.").arg(path);
-    if (file.exists())
-        return {};
-
-    // The file is made at the first change, with any missing folders: the nearest existing one above it
-    // must be a folder Keylark may write in.
-    QFileInfo above(file.absolutePath());
-    while (!above.exists())
-        above = QFileInfo(above.absolutePath());
-    if (!above.isDir())
-        return QStringLiteral("cannot create the settings file '%1': '%2' is not a folder.")
-            .arg(path, above.absoluteFilePath());
-    if (!above.isWritable())
-        return QStringLiteral("cannot create the settings file '%1': the folder '%2' is not writable.")
-            .arg(path, above.absoluteFilePath());
-    return {};
 }

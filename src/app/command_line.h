@@ -25,9 +25,6 @@ public:
     // The arguments as in argv, the program's own name first.
     Result parse(const QStringList &arguments) const;
 
-    // What keeps a settings file from being used at this path; empty when it can be.
-    static QString settingsPathProblem(const QString &path);
-
 private:
     QString version_;
 };

@@ -30,8 +30,17 @@ protected:
     {
         ASSERT_TRUE(tmp.isValid());
         ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("folder")));
-        QFile file(tmp.filePath(QStringLiteral("file")));
+        write("file", "");
+        write("settings.json", "{\"wpm\": 20}\n");
+        write("notes.txt", "CQ CQ de AB1CD\n");
+        write("list.json", "[20, 25]\n");
+    }
+
+    void write(const char *name, const QByteArray &contents)
+    {
+        QFile file(tmp.filePath(QString::fromUtf8(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(contents), contents.size());
     }
 
     CommandLine::Result parse(QStringList arguments) const
@@ -77,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::Values(
     Case{"SettingsBelowAFile", {"--settings", "{tmp}/file/sub/settings.json"}, Action::Fail,
          "file' is not a folder"},
     Case{"SettingsInNewFolders", {"--settings", "{tmp}/new/sub/settings.json"}, Action::Run, ""},
-    Case{"ExistingSettingsFile", {"--settings={tmp}/file"}, Action::Run, ""},
+    Case{"ExistingSettingsFile", {"--settings={tmp}/settings.json"}, Action::Run, ""},
+    Case{"EmptyExistingFile", {"--settings={tmp}/file"}, Action::Run, ""},
+    Case{"SomeOtherTextFile", {"--settings", "{tmp}/notes.txt"}, Action::Fail, "is not a Keylark settings file"},
+    Case{"JsonThatIsNotAnObject", {"--settings", "{tmp}/list.json"}, Action::Fail, "(not a JSON object)"},
     Case{"QtPlatformOption", {"-platform", "offscreen", "-style=Fusion", "-reverse"}, Action::Run, ""},
     Case{"QtOptionWithoutValue", {"-display"}, Action::Fail, "Missing value after '-display'"}),
     [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
