@@ -34,11 +34,13 @@ constexpr int sendingPollInterval = 100; // ms
 constexpr int wpmMaximum = 40;
 constexpr int wpmMinimum = 5;
 
+// Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font.
 QFont logFont()
 {
-    QFont font(QStringLiteral("Monaco"), 12);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
+    const QString family = QStringLiteral("DejaVu Sans Mono");
+    QFont font = QFontDatabase::hasFamily(family) ? QFont(family)
+                                                  : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(12);
     return font;
 }
 

@@ -2,6 +2,7 @@
 #include "keying/diagnostics.h"
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -88,8 +89,14 @@ TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
 
 TEST_F(ConsoleLogTest, LogUsesAFixedPitchFont)
 {
-    EXPECT_EQ(log()->font().pointSize(), 12);
-    EXPECT_TRUE(QFontInfo(log()->font()).fixedPitch()) << QFontInfo(log()->font()).family().toStdString();
+    const QFont font = log()->font();
+    EXPECT_EQ(font.pointSize(), 12);
+    const QFontMetricsF metrics(font);
+    const qreal width = metrics.horizontalAdvance(QLatin1Char('0'));
+    EXPECT_GT(width, 0);
+    for (const QChar character : QStringLiteral("iW.l M:/1?"))
+        EXPECT_EQ(metrics.horizontalAdvance(character), width)
+            << "'" << QString(character).toStdString() << "' in " << QFontInfo(font).family().toStdString();
 }
 
 TEST_F(ConsoleLogTest, StatusBarShowsTheLatestDiagnosticLineFromAnyThread)
