@@ -1,5 +1,6 @@
 #include "console/console_fixture.h"
 #include "keying/diagnostics.h"
+#include "local_zone.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -128,9 +129,11 @@ TEST_F(ConsoleLogTest, InputLineHasTheFocusWhenTheConsoleOpens)
 
 TEST_F(ConsoleLogTest, ClockFollowsDateJst)
 {
+    const LocalZone zone("Asia/Tokyo");
     auto *clock = widget<QLabel>(QStringLiteral("clockLabel"));
     console->setDateJST(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC));
-    EXPECT_TRUE(clock->text().contains(QStringLiteral("05:06:07"))) << clock->text().toStdString();
+    EXPECT_TRUE(clock->text().contains(QStringLiteral("14:06:07"))) << clock->text().toStdString();
+    EXPECT_TRUE(clock->text().contains(QStringLiteral("UTC 05:06"))) << clock->text().toStdString();
     console->dateUpdate();
     EXPECT_LE(qAbs(console->dateJST().secsTo(QDateTime::currentDateTime())), 1);
 }

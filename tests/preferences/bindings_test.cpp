@@ -1,3 +1,4 @@
+#include "local_zone.h"
 #include "preferences_fixture.h"
 
 #include <QCheckBox>
@@ -161,7 +162,7 @@ TEST_F(PreferencesTest, SpeedAndRatiosShowAndStoreNumbers)
 
 TEST_F(PreferencesTest, GreetingBoundariesShowAndStoreTimesOfDay)
 {
-    // The tests run with TZ=UTC: the registered 05:00 +09:00 is 20:00 here.
+    const LocalZone zone("UTC"); // where the registered 05:00 +09:00 is 20:00
     store->setValue(KLKDayOfGeKey, QStringLiteral("2008-05-01 18:30:00 +0900"));
     open();
     auto *morning = control<QTimeEdit>(QStringLiteral("greetingMorningEdit"));
