@@ -10,18 +10,26 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
 
 namespace {
 
+// Replaces the field's text as the operator would, also with characters beyond ASCII such as the digits
+// of an Arabic locale.
 void retype(QWidget *field, const QString &text)
 {
     field->setFocus();
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
+    for (const QChar character : text) {
+        if (character.unicode() < 0x80)
+            QTest::keyClick(field, char(character.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
 }
 
 struct TextFieldCase
@@ -154,11 +162,50 @@ TEST_F(PreferencesTest, SpeedAndRatiosShowAndStoreNumbers)
 
     retype(speed, QStringLiteral("25"));
     EXPECT_EQ(store->persistentValue(KLKWpmKey), QVariant(qint64(25)));
-    retype(dah, QStringLiteral("3.5"));
+    retype(dah, dah->locale().toString(3.5));
     EXPECT_DOUBLE_EQ(store->doubleValue(KLKTimeDahKey), 3.5);
     retype(control<QSpinBox>(QStringLiteral("beaconDelaySpinBox")), QStringLiteral("30"));
     EXPECT_EQ(store->persistentValue(KLKBeaconDelayKey), QVariant(qint64(30)));
 }
+
+// The operator reads and types ratios as the locale writes numbers ("2,50" in Germany); the settings file
+// holds plain numbers whatever the locale.
+class RatioLocaleTest : public PreferencesTest, public testing::WithParamInterface<const char *>
+{
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale(QString::fromLatin1(GetParam())));
+        PreferencesTest::SetUp();
+    }
+    void TearDown() override
+    {
+        PreferencesTest::TearDown();
+        QLocale::setDefault(saved);
+    }
+
+    const QLocale saved;
+};
+
+TEST_P(RatioLocaleTest, RatiosShowTheLocalesNumbersAndStorePlainOnes)
+{
+    const QLocale locale;
+    store->setValue(KLKTimeLetterKey, QStringLiteral("2.5"));
+    open();
+    EXPECT_EQ(control<QDoubleSpinBox>(QStringLiteral("letterRatioSpinBox"))->cleanText().toStdString(),
+              locale.toString(2.5, 'f', 2).toStdString());
+
+    retype(control<QDoubleSpinBox>(QStringLiteral("dahRatioSpinBox")), locale.toString(3.5));
+    EXPECT_EQ(store->persistentValue(KLKTimeDahKey), QVariant(3.5));
+    ASSERT_TRUE(store->flush());
+    QFile file(store->filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonValue saved = QJsonDocument::fromJson(file.readAll()).object().value(KLKTimeDahKey);
+    EXPECT_TRUE(saved.isDouble()) << saved.toVariant().toString().toStdString();
+    EXPECT_EQ(saved.toDouble(), 3.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, RatioLocaleTest, testing::Values("C", "de_DE", "fr_FR", "ar_EG"));
 
 TEST_F(PreferencesTest, GreetingBoundariesShowAndStoreTimesOfDay)
 {
