@@ -4,7 +4,6 @@ latency measurement. Standard library only."""
 import json
 import os
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
@@ -21,8 +20,39 @@ MORSE = {
 TEXT_OF = {pattern: letter for letter, pattern in MORSE.items()}
 
 
+# The Debian package of each program the harness runs.
+TOOLS = {"Xvfb": "xvfb", "xdotool": "xdotool", "dbus-daemon": "dbus-daemon"}
+
+# Where a desktop session would reach the program under test: its buses, its accessibility bus, its theme,
+# style and input-method settings.
+SESSION_PREFIXES = ("QT_", "DBUS_", "AT_SPI_", "XDG_", "GTK_")
+SESSION_NAMES = ("DISPLAY", "WAYLAND_DISPLAY", "SESSION_MANAGER", "XMODIFIERS", "DESKTOP_SESSION")
+
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir={directory}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+
 def missing_tools():
-    return [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    """The Debian packages of the programs the harness needs and cannot find."""
+    return [package for tool, package in TOOLS.items() if shutil.which(tool) is None]
+
+
+def isolated_environment():
+    """This process's environment without the desktop session it may run in, and with no session bus."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(SESSION_PREFIXES) and k not in SESSION_NAMES}
+    env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"
+    return env
 
 
 def read_edges(log_path):
@@ -85,8 +115,10 @@ def decode(edges, down_bits, wpm, tolerance=0.35):
 class Xvfb:
     def __init__(self):
         read_end, write_end = os.pipe()
+        # -noreset: else the server resets whenever its last client leaves, as each program under test does,
+        # and refuses whoever connects meanwhile.
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
@@ -100,11 +132,52 @@ class Xvfb:
         self.process.terminate()
         self.process.wait(timeout=10)
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.stop()
+
+
+class SessionBus:
+    """A private D-Bus session bus, so that neither the developer's own bus nor one that dbus-x11 would
+    start for the display changes the program's timing. It starts no services on demand: a test starts
+    what it needs on it itself."""
+
+    def __init__(self):
+        self.directory = tempfile.mkdtemp(prefix="keylark-bus-")
+        config = os.path.join(self.directory, "session.conf")
+        with open(config, "w") as file:
+            file.write(BUS_CONFIG.format(directory=self.directory))
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + config, f"--print-address={write_end}"],
+            pass_fds=(write_end,), env=isolated_environment(), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            self.address = pipe.readline().strip()
+        if not self.address:
+            self.stop()
+            raise RuntimeError("dbus-daemon did not start")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.stop()
+
 
 class Keylark:
-    """One run of the program on its own settings file and stand-in serial device."""
+    """One run of the program on its own settings file and stand-in serial device, on the given session
+    bus address or with none."""
 
-    def __init__(self, program, preload, display, settings, workdir, fake_path):
+    def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:"):
         self.workdir = workdir
         self.line_log = os.path.join(workdir, "line.log")
         config = os.path.join(workdir, "config", "Keylark")
@@ -113,9 +186,9 @@ class Keylark:
             json.dump(settings, file)
         runtime = os.path.join(workdir, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
-        env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
+        env = isolated_environment()
         env.update({
-            "DISPLAY": display, "XDG_CONFIG_HOME": os.path.join(workdir, "config"),
+            "DISPLAY": display, "DBUS_SESSION_BUS_ADDRESS": bus, "XDG_CONFIG_HOME": os.path.join(workdir, "config"),
             "XDG_RUNTIME_DIR": runtime, "QT_QPA_PLATFORM": "xcb", "LD_PRELOAD": preload,
             "KEYLARK_FAKE_SERIAL_PATH": fake_path, "KEYLARK_FAKE_SERIAL_LOG": self.line_log,
         })
@@ -126,10 +199,49 @@ class Keylark:
         self.tool_env = {k: v for k, v in env.items() if k != "LD_PRELOAD"}
         self.process = subprocess.Popen([program], env=env, stdout=open(self.stdout_path, "w"),
                                         stderr=open(self.stderr_path, "w"))
-        self.window = self.xdotool("search", "--sync", "--onlyvisible", "--name", "^Keylark$",
-                                   timeout=20).split()[0]
-        self.xdotool("windowfocus", "--sync", self.window)
+        try:
+            self.window = self.own_window(timeout=20)
+            self.xdotool("windowfocus", "--sync", self.window)
+        except BaseException:
+            self.end()
+            raise
         time.sleep(0.3)
+
+    def windows(self, *criteria):
+        """This run's windows that meet all the xdotool search criteria (a name pattern goes last): never
+        another program's window."""
+        found = subprocess.run(["xdotool", "search", "--all", "--pid", str(self.process.pid), *criteria],
+                               env=self.tool_env, capture_output=True, text=True, timeout=10)
+        return found.stdout.split()
+
+    def own_window(self, timeout):
+        """The console window of this run, once it is shown."""
+        deadline = time.monotonic() + timeout
+        while not (found := self.windows("--onlyvisible", "--name", "^Keylark$")):
+            if self.process.poll() is not None:
+                raise AssertionError(f"keylark ended (status {self.process.returncode}) before its window showed")
+            if time.monotonic() > deadline:
+                raise AssertionError("keylark's window did not show")
+            time.sleep(0.05)
+        return found[0]
+
+    def end(self, timeout=10):
+        """Kills the program if it still runs and waits until it and its windows are gone, so that nothing
+        of it remains when the next run starts."""
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        deadline = time.monotonic() + timeout
+        while self.windows():
+            if time.monotonic() > deadline:
+                raise AssertionError("keylark's windows outlived it")
+            time.sleep(0.05)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.end()
 
     def xdotool(self, *args, timeout=10):
         return subprocess.run(["xdotool", *args], env=self.tool_env, check=True, capture_output=True, text=True,
@@ -159,17 +271,22 @@ class Keylark:
         raise AssertionError("the keying line did not come to rest")
 
     def quit(self, timeout=15):
+        """Presses Ctrl+Q and returns the exit status once the program and its windows are gone."""
         if self.process.poll() is None:
             try:
-                self.key("ctrl+q")
+                self.xdotool("keydown", "--window", self.window, "ctrl+q")
             except subprocess.SubprocessError:
                 pass
+            # The window may be gone before the keys come up, and a key left down in the X server repeats
+            # into whatever window has the focus next: release them without naming a window.
+            self.xdotool("keyup", "ctrl+q")
         try:
-            return self.process.wait(timeout=timeout)
+            status = self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            self.process.send_signal(signal.SIGKILL)
-            self.process.wait()
+            self.end()
             raise AssertionError("keylark did not end after Ctrl+Q")
+        self.end()
+        return status
 
     def output(self):
         with open(self.stdout_path) as out, open(self.stderr_path) as err:

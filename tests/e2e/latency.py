@@ -25,17 +25,16 @@ def main():
     presses = int(sys.argv[3]) if len(sys.argv) > 3 else 20
     missing = ks.missing_tools()
     if missing:
-        print("SKIPPED: needs " + " and ".join(missing))
+        print("SKIPPED: needs the Debian packages " + " ".join(missing))
         return ks.SKIP
 
-    xvfb = ks.Xvfb()
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
     settings = {"wpm": 20, "serialDevice": device, "serialDTR": True, "serialRTS": True,
                 "serialRTSReverse": True, "messageG1F1": "e"}
-    app = ks.Keylark(program, preload, xvfb.display, settings, workdir, device)
     to_edge, xdotool_runs = [], []
-    try:
+    with ks.Xvfb() as xvfb, ks.SessionBus() as bus, \
+            ks.Keylark(program, preload, xvfb.display, settings, workdir, device, bus.address) as app:
         for _ in range(presses):
             seen = len(app.edges())
             before = time.monotonic()  # CLOCK_MONOTONIC, as the recorded edges
@@ -53,11 +52,7 @@ def main():
             xdotool_runs.append(after - before)
             app.wait_until_quiet(quiet=0.6, up_bits=UP)
         app.quit()
-    finally:
-        if app.process.poll() is None:
-            app.process.kill()
-        xvfb.stop()
-        shutil.rmtree(workdir, ignore_errors=True)
+    shutil.rmtree(workdir, ignore_errors=True)
 
     ms = sorted(1000 * value for value in to_edge)
     print(f"F1 press to first key-down edge over {presses} presses: median {statistics.median(ms):.1f} ms, "

@@ -3,7 +3,7 @@
 stand-in serial device (an LD_PRELOAD library) that records every change of the modem-control lines.
 
 Usage: run_e2e.py KEYLARK FAKE_SERIAL_LIBRARY [--screenshot PNG]
-Exits 0 on success, 1 on failure, 77 (skipped) when Xvfb or xdotool is missing."""
+Exits 0 on success, 1 on failure, 77 (skipped) when Xvfb, xdotool or dbus-daemon is missing."""
 
 import argparse
 import os
@@ -45,18 +45,16 @@ def check_morse(edges, expected, what):
 
 
 def test_no_display(program):
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-    result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=20)
+    result = subprocess.run([program], env=ks.isolated_environment(), capture_output=True, text=True, timeout=20)
     check(result.returncode == 1, f"without a display keylark exits 1 (got {result.returncode})")
     check("keylark: no display found (DISPLAY is not set); Keylark needs a graphical desktop" in result.stderr,
           "without a display keylark says why on standard error")
 
 
-def test_keying(program, preload, display):
+def test_keying(program, preload, display, bus):
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
-    app = ks.Keylark(program, preload, display, settings(device), workdir, device)
-    try:
+    with ks.Keylark(program, preload, display, settings(device), workdir, device, bus) as app:
         app.type_text("paris cq")
         app.key("Return")
         edges = app.wait_until_quiet(up_bits=UP)
@@ -77,26 +75,19 @@ def test_keying(program, preload, display):
         check(status == 0, f"Ctrl+Q during a transmission ends keylark cleanly (status {status})")
         edges = app.edges()
         check(len(edges) > start + 4 and edges[-1][1] == UP, "after quitting mid-transmission the line is key-up")
-    finally:
-        if app.process.poll() is None:
-            app.process.kill()
     shutil.rmtree(workdir, ignore_errors=True)
 
 
-def test_port_that_does_not_open(program, preload, display):
+def test_port_that_does_not_open(program, preload, display, bus):
     workdir = ks.new_workdir()
-    app = ks.Keylark(program, preload, display, settings(os.path.join(workdir, "missing-tty")), workdir,
-                     os.path.join(workdir, "ttyFAKE0"))
-    try:
+    with ks.Keylark(program, preload, display, settings(os.path.join(workdir, "missing-tty")), workdir,
+                    os.path.join(workdir, "ttyFAKE0"), bus) as app:
         app.type_text("e")
         app.key("Return")
         deadline = time.monotonic() + 10
         while "open error" not in app.output()[0] and time.monotonic() < deadline:
             time.sleep(0.05)
         status = app.quit()
-    finally:
-        if app.process.poll() is None:
-            app.process.kill()
     out, err = app.output()
     check(status == 0, f"keylark ends cleanly after a failed open (status {status})")
     check("*** Keylark : Serial device : No such file or directory\n" in err,
@@ -107,15 +98,14 @@ def test_port_that_does_not_open(program, preload, display):
     shutil.rmtree(workdir, ignore_errors=True)
 
 
-def take_screenshot(program, preload, display, path):
+def take_screenshot(program, preload, display, bus, path):
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
     stored = {"messageG1F2": "$C 5nn tu", "messageG1LabelF2": "Report", "messageG1F3": "qrz?",
               "messageG1LabelF3": "QRZ", "messageG1F4": "73 tu $M e e", "messageG1LabelF4": "73",
               "messageG1F5": "cq test $M $M test", "messageG1LabelF5": "CQ Test", "messageG2Label": "Contest",
               "messageG3Label": "DX", "wpm": 22}
-    app = ks.Keylark(program, preload, display, settings(device, **stored), workdir, device)
-    try:
+    with ks.Keylark(program, preload, display, settings(device, **stored), workdir, device, bus) as app:
         app.type_text("cq cq de ab1cd ab1cd k")
         app.key("Return")
         app.wait_until_quiet(up_bits=UP)
@@ -124,9 +114,6 @@ def take_screenshot(program, preload, display, path):
         subprocess.run(["import", "-window", app.window, path], env=app.tool_env, check=True, timeout=20)
         print("screenshot written to", path)
         app.quit()
-    finally:
-        if app.process.poll() is None:
-            app.process.kill()
     shutil.rmtree(workdir, ignore_errors=True)
 
 
@@ -139,20 +126,16 @@ def main():
 
     missing = ks.missing_tools()
     if missing:
-        print("SKIPPED: the end-to-end test needs " + " and ".join(missing) +
-              " (Debian packages xvfb and xdotool)")
+        print("SKIPPED: the end-to-end test needs the Debian packages " + " ".join(missing))
         return ks.SKIP
 
     test_no_display(args.keylark)
-    xvfb = ks.Xvfb()
-    try:
+    with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
         if args.screenshot:
-            take_screenshot(args.keylark, args.fake_serial, xvfb.display, args.screenshot)
+            take_screenshot(args.keylark, args.fake_serial, xvfb.display, bus.address, args.screenshot)
             return 0
-        test_keying(args.keylark, args.fake_serial, xvfb.display)
-        test_port_that_does_not_open(args.keylark, args.fake_serial, xvfb.display)
-    finally:
-        xvfb.stop()
+        test_keying(args.keylark, args.fake_serial, xvfb.display, bus.address)
+        test_port_that_does_not_open(args.keylark, args.fake_serial, xvfb.display, bus.address)
     print(f"{len(failures)} failure(s)")
     return 1 if failures else 0
 
