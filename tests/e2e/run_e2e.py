@@ -6,6 +6,8 @@ Usage: run_e2e.py KEYLARK FAKE_SERIAL_LIBRARY [--screenshot PNG]
 Exits 0 on success, 1 on failure, 77 (skipped) when Xvfb, xdotool or dbus-daemon is missing."""
 
 import argparse
+import errno
+import locale
 import os
 import shutil
 import subprocess
@@ -31,6 +33,15 @@ def settings(device, **extra):
               "messageG1F1": "tu $M", "messageG1LabelF1": "TU", "macroM": "ab1cd"}
     values.update(extra)
     return values
+
+
+def system_text(error):
+    """The C library's description of an error in the language keylark runs in, as perror writes it."""
+    try:
+        locale.setlocale(locale.LC_MESSAGES, "")
+    except locale.Error:
+        pass  # a locale that is not installed: the C library speaks English to keylark too
+    return os.strerror(error)
 
 
 def check_morse(edges, expected, what):
@@ -90,7 +101,7 @@ def test_port_that_does_not_open(program, preload, display, bus):
         status = app.quit()
     out, err = app.output()
     check(status == 0, f"keylark ends cleanly after a failed open (status {status})")
-    check("*** Keylark : Serial device : No such file or directory\n" in err,
+    check(f"*** Keylark : Serial device : {system_text(errno.ENOENT)}\n" in err,
           "standard error names the failed open: " + repr(err.strip()[-120:]))
     check("*** Keylark : Serial open error. Please set serial device.\n" in out,
           "standard output has the open-error line: " + repr(out.strip()[-120:]))
