@@ -3,11 +3,13 @@
 #include "app/app_delegate.h"
 #include "compose/keyer.h"
 #include "console/console_controller.h"
+#include "keying/serial_port_discovery.h"
 #include "preferences/keying_lines.h"
 #include "settings/setting_binding.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "ui_Preferences.h"
+#include "widgets/wheel_guard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -15,8 +17,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -94,8 +98,9 @@ bool isGroupLabelKey(const QString &key)
 } // namespace
 
 PreferencesController::PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent,
-                                             const PortEnumerator &ports)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), delegate_(delegate)
+                                             const SerialPortScanner &scanner)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), delegate_(delegate),
+      scanner_(scanner)
 {
     initPreferencesResources();
     ui_->setupUi(this);
@@ -104,8 +109,7 @@ PreferencesController::PreferencesController(SettingsStore &store, AppDelegate &
 
     devices.reserve(10);
     serialDeviceArrayList.reserve(10);
-    serialDeviceSetup(serialDeviceArrayList, ports);
-    devices.append(serialDeviceArrayList);
+    discoverDevices();
 
     awakeFromNib();
     restoreGeometry(QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1()));
@@ -115,6 +119,10 @@ PreferencesController::~PreferencesController() = default;
 
 void PreferencesController::showWindow()
 {
+    // The discovery made with the window serves its first showing; every later one looks again.
+    if (shownBefore_)
+        rescanDevices();
+    shownBefore_ = true;
     show();
     raise();
     activateWindow();
@@ -146,6 +154,12 @@ QAction *PreferencesController::toolbarItem(const QString &identifier)
 void PreferencesController::showTab(QAction *item)
 {
     selectPane(item->objectName());
+}
+
+void PreferencesController::rescanDevices()
+{
+    discoverDevices();
+    fillDevicePopUp();
 }
 
 void PreferencesController::enterTransmitAction(QCheckBox *sender)
@@ -182,7 +196,9 @@ void PreferencesController::awakeFromNib()
     preferencesTab->tabBar()->hide();
 
     fillDevicePopUp();
+    WheelGuard::guard(devicePopUpButton);
     connect(devicePopUpButton, &QComboBox::activated, this, &PreferencesController::chooseDevice);
+    connect(ui_->rescanButton, &QPushButton::clicked, this, &PreferencesController::rescanDevices);
     connect(&store_, &SettingsStore::changed, this, &PreferencesController::settingChanged);
 
     bindGeneral();
@@ -223,32 +239,67 @@ void PreferencesController::selectPane(const QString &identifier)
     }
 }
 
-void PreferencesController::fillDevicePopUp()
+// Nothing here opens a port: the list comes from sysfs and /dev alone.
+void PreferencesController::discoverDevices()
 {
-    devicePopUpButton->clear();
-    devicePopUpButton->addItems(devices);
-    selectConfiguredDevice();
+    ports_ = scanner_.ports();
+    serialDeviceArrayList.clear();
+    serialDeviceSetup(serialDeviceArrayList, ports_);
+    devices = serialDeviceArrayList;
 }
 
-// Shows the configured device, or "none" when it is not among the ports found; the setting stays as it is.
-void PreferencesController::selectConfiguredDevice()
+// One entry per port found, by its description and kernel name, holding the path to store. The stored
+// path is always shown, marked when nothing is there; "none" only when nothing is stored. Filling the
+// pop-up never changes the setting.
+void PreferencesController::fillDevicePopUp()
 {
-    const QString configured = store_.stringValue(KLKSerialDeviceKey);
-    qsizetype index = configured.isNull() ? -1 : devices.indexOf(configured);
-    if (index < 0) {
-        if (devicePopUpButton->count() == devices.size())
-            devicePopUpButton->addItem(NoneItem);
-        index = devices.size();
+    const QSignalBlocker blocker(devicePopUpButton);
+    devicePopUpButton->clear();
+    for (const SerialPort &port : std::as_const(ports_)) {
+        if (port.path.isEmpty())
+            continue;
+        const QString kernelName = port.device.mid(QStringLiteral("/dev/").size());
+        devicePopUpButton->addItem(tr("%1 (%2)").arg(port.description, kernelName), port.path);
+        devicePopUpButton->setItemData(devicePopUpButton->count() - 1, port.path, Qt::ToolTipRole);
     }
-    devicePopUpButton->setCurrentIndex(int(index));
+    const QString stored = store_.stringValue(KLKSerialDeviceKey);
+    int index = stored.isEmpty() ? -1 : devicePopUpButton->findData(stored);
+    if (index < 0) {
+        devicePopUpButton->addItem(stored.isEmpty() ? NoneItem : storedDeviceText(stored), stored);
+        index = devicePopUpButton->count() - 1;
+    }
+    devicePopUpButton->setCurrentIndex(index);
+    showDevicePath();
+}
+
+// A stored path that no entry offers: another name of a port found, something that is not a port found,
+// or nothing at all.
+QString PreferencesController::storedDeviceText(const QString &stored) const
+{
+    const QString device = scanner_.deviceOf(stored);
+    if (device.isEmpty())
+        return tr("%1 (not present)").arg(stored);
+    for (const SerialPort &port : ports_) {
+        if (port.device == device)
+            return tr("%1 (%2)").arg(port.description, stored);
+    }
+    return stored;
+}
+
+void PreferencesController::showDevicePath()
+{
+    const QString path = devicePopUpButton->currentData().toString();
+    ui_->devicePathLabel->setText(path);
+    ui_->serialForm->setRowVisible(ui_->devicePathLabel, !path.isEmpty());
 }
 
 void PreferencesController::chooseDevice(int index)
 {
-    if (index >= 0 && index < devices.size())
-        store_.setValue(KLKSerialDeviceKey, devices.at(index));
-    else
+    const QString path = devicePopUpButton->itemData(index).toString();
+    if (path.isEmpty())
         store_.remove(KLKSerialDeviceKey);
+    else if (path != store_.stringValue(KLKSerialDeviceKey))
+        store_.setValue(KLKSerialDeviceKey, path);
 }
 
 SettingBinding *PreferencesController::bind(QObject *control, const QString &key, const QVariant &placeholder)
@@ -366,7 +417,7 @@ void PreferencesController::showLineStates()
 void PreferencesController::settingChanged(const QString &key)
 {
     if (key == KLKSerialDeviceKey)
-        selectConfiguredDevice();
+        fillDevicePopUp();
     else if (key == KLKSerialDTRKey || key == KLKSerialDTRReverseKey || key == KLKSerialRTSKey ||
              key == KLKSerialRTSReverseKey)
         showLineStates();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "keying/serial_port_discovery.h"
+#include "keying/serial_port.h"
+#include "keying/serial_port_scanner.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -31,14 +32,15 @@ inline const QString MacroIdentifier = QStringLiteral("PrefMacro");
 inline const QString AdvancedIdentifier = QStringLiteral("PrefAdvanced");
 
 // The preferences window: five panes of controls bound to the settings, switched by a toolbar, and the
-// serial device chooser. The serial ports are discovered once, when the window is created.
+// serial device chooser. The serial ports are discovered when the window is made, each time it is shown
+// again and on Rescan.
 class PreferencesController : public QMainWindow
 {
     Q_OBJECT
 
 public:
     PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent = nullptr,
-                          const PortEnumerator &ports = systemPorts);
+                          const SerialPortScanner &scanner = SerialPortScanner());
     ~PreferencesController() override;
 
     void showWindow();
@@ -49,6 +51,7 @@ public:
     QAction *toolbarItem(const QString &identifier);
 
     void showTab(QAction *item);
+    void rescanDevices();
     void enterTransmitAction(QCheckBox *sender);
     ConsoleController *consoleController() const;
 
@@ -63,8 +66,10 @@ private:
     void awakeFromNib();
     void buildToolbar();
     void selectPane(const QString &identifier);
+    void discoverDevices();
     void fillDevicePopUp();
-    void selectConfiguredDevice();
+    QString storedDeviceText(const QString &stored) const;
+    void showDevicePath();
     void chooseDevice(int index);
     void bindGeneral();
     void bindKeyer();
@@ -83,6 +88,9 @@ private:
     std::unique_ptr<Ui::Preferences> ui_;
     SettingsStore &store_;
     AppDelegate &delegate_;
+    SerialPortScanner scanner_;
+    QList<SerialPort> ports_;
+    bool shownBefore_ = false;
     QToolBar *toolbar_ = nullptr;
     QActionGroup *toolbarGroup_ = nullptr;
     std::vector<std::unique_ptr<SettingBinding>> messageGroupBindings_;

@@ -12,16 +12,19 @@ namespace {
 const QString found = QStringLiteral("#.. Keylark : Serial found path: ");
 const QString none = QStringLiteral("*** Keylark : No serial port found.\n");
 
-PortEnumerator portsOf(const QStringList &paths)
+QList<SerialPort> portsOf(const QStringList &paths)
 {
-    return [paths] { return paths; };
+    QList<SerialPort> ports;
+    for (const QString &path : paths)
+        ports.append({path, path, QString()});
+    return ports;
 }
 
 struct DiscoveryCase
 {
     const char *name;
     QStringList before; // already in the caller's list
-    QStringList ports;  // as the host reports them
+    QStringList ports;  // as discovery finds them
     QStringList after;
     int result;
     QString output;
@@ -92,44 +95,5 @@ TEST(SerialDeviceSetup, EveryDiscoveryStartsAfresh)
     EXPECT_EQ(output, (found + "/dev/ttyUSB0\n" + none).toStdString());
     EXPECT_EQ(list, QStringList{"/dev/ttyUSB0"});
 }
-
-TEST(SerialDeviceSetup, MissingEnumeratorFindsNothing)
-{
-    QStringList list;
-    testing::internal::CaptureStdout();
-    const int result = serialDeviceSetup(list, PortEnumerator());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), none.toStdString());
-    EXPECT_EQ(result, -1);
-    EXPECT_TRUE(list.isEmpty());
-}
-
-struct OrderCase
-{
-    const char *name;
-    QStringList given;
-    QStringList expected;
-};
-
-class OrderedPortPathsTest : public testing::TestWithParam<OrderCase>
-{
-};
-
-TEST_P(OrderedPortPathsTest, SortsNaturallyAndListsEachPortOnce)
-{
-    EXPECT_EQ(orderedPortPaths(GetParam().given), GetParam().expected);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Order, OrderedPortPathsTest, testing::Values(
-    OrderCase{"Empty", {}, {}},
-    OrderCase{"ByNameThenNumber", {"/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyUSB0"},
-              {"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1"}},
-    OrderCase{"NumbersCompareAsNumbers", {"/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyUSB1"},
-              {"/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB10"}},
-    OrderCase{"RepeatsDropped", {"/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyUSB0"},
-              {"/dev/ttyS1", "/dev/ttyUSB0"}},
-    OrderCase{"WithoutNumber", {"/dev/serial", "/dev/modem"}, {"/dev/modem", "/dev/serial"}}),
-    [](const testing::TestParamInfo<OrderCase> &info) { return std::string(info.param.name); });
-// clang-format on
 
 } // namespace

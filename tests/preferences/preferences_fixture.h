@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_delegate.h"
+#include "keying/fake_device_tree.h"
 #include "keying/keying_controller.h"
 #include "preferences/preferences_controller.h"
 #include "settings/settings_keys.h"
@@ -32,6 +33,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(devices.isValid());
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         store->registerDefaults(registeredDefaults());
         delegate = std::make_unique<AppDelegate>(*store, [](SettingsStore &, ConsoleLookup) {
@@ -46,12 +48,11 @@ protected:
         store.reset();
     }
 
-    PreferencesController &open(const QStringList &ports = {})
+    // The window discovers the ports of the fake device tree, never the host's.
+    PreferencesController &open()
     {
-        preferences = std::make_unique<PreferencesController>(*store, *delegate, nullptr, [this, ports] {
-            ++discoveries;
-            return ports;
-        });
+        preferences = std::make_unique<PreferencesController>(*store, *delegate, nullptr,
+                                                              SerialPortScanner(devices.root()));
         return *preferences;
     }
 
@@ -72,6 +73,6 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<AppDelegate> delegate;
+    FakeDeviceTree devices;
     std::unique_ptr<PreferencesController> preferences;
-    int discoveries = 0;
 };

@@ -1,10 +1,27 @@
 #include "preferences_fixture.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 
 namespace {
+
+// The window with the device pop-up's list drawn open over it, as the operator sees it when choosing.
+QPixmap withPopUpOpen(QWidget &window)
+{
+    auto *popUp = window.findChild<QComboBox *>(QStringLiteral("devicePopUpButton"));
+    popUp->showPopup();
+    QWidget *list = popUp->view()->window();
+    QPixmap shot = window.grab();
+    QPainter painter(&shot);
+    painter.drawPixmap(window.mapFromGlobal(list->mapToGlobal(QPoint(0, 0))), list->grab());
+    painter.end();
+    popUp->hidePopup();
+    return shot;
+}
 
 // Not a check: renders the five panes for the documentation when asked, e.g.
 // KEYLARK_SCREENSHOTS=docs preferences_tests --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
@@ -13,7 +30,10 @@ TEST_F(PreferencesTest, DISABLED_Screenshots)
     const QString target = qEnvironmentVariable("KEYLARK_SCREENSHOTS");
     if (target.isEmpty())
         GTEST_SKIP() << "KEYLARK_SCREENSHOTS names no folder";
-    store->setValue(KLKSerialDeviceKey, QStringLiteral("/dev/ttyUSB0"));
+    devices.addUart(QStringLiteral("ttyS0"), 4, QStringLiteral("pnp0/00:04"));
+    devices.addUsbAdapter(FtdiAdapter);
+    devices.addUsbAdapter(ArduinoBoard);
+    store->setValue(KLKSerialDeviceKey, QStringLiteral("/dev/serial/by-id/") + FtdiAdapter.byId);
     store->setValue(KLKSerialDTRKey, true);
     store->setValue(KLKSerialRTSReverseKey, true);
     store->setValue(KLKRransmitKeyEquivKey, true);
@@ -45,7 +65,7 @@ TEST_F(PreferencesTest, DISABLED_Screenshots)
     }
     store->setValue(QStringLiteral("messageG1Label"), QStringLiteral("Contest"));
 
-    open({"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1"});
+    open();
     preferences->showWindow();
     ASSERT_TRUE(QDir().mkpath(target));
     const QStringList names = {"general", "keyer", "message", "macro", "advanced"};
@@ -53,7 +73,8 @@ TEST_F(PreferencesTest, DISABLED_Screenshots)
         toolbar()->actions().at(index)->trigger();
         preferences->adjustSize();
         const QString file = QDir(target).filePath(QStringLiteral("preferences-%1.png").arg(names.at(index)));
-        EXPECT_TRUE(preferences->grab().save(file)) << file.toStdString();
+        const QPixmap shot = index == 0 ? withPopUpOpen(*preferences) : preferences->grab();
+        EXPECT_TRUE(shot.save(file)) << file.toStdString();
     }
 }
 
