@@ -1,5 +1,6 @@
 #include "settings/setting_binding.h"
 
+#include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
 SettingBinding::SettingBinding(QObject *control, SettingsStore &store, const QString &key,
@@ -9,6 +10,7 @@ SettingBinding::SettingBinding(QObject *control, SettingsStore &store, const QSt
     const QMetaObject *meta = control->metaObject();
     property_ = propertyName ? meta->property(meta->indexOfProperty(propertyName)) : meta->userProperty();
     Q_ASSERT_X(property_.isValid(), "SettingBinding", "the control has no such property");
+    applyRange();
 
     if (property_.hasNotifySignal()) {
         const QMetaMethod slot = metaObject()->method(metaObject()->indexOfMethod("storeFromControl()"));
@@ -19,6 +21,18 @@ SettingBinding::SettingBinding(QObject *control, SettingsStore &store, const QSt
             refresh();
     });
     refresh();
+}
+
+// A number control offers exactly the declared range of its key, so that no window offers a value that
+// another refuses or that the keying engine would not key with.
+void SettingBinding::applyRange()
+{
+    const std::optional<SettingRange> range = settingRange(key_);
+    const QMetaObject *meta = control_->metaObject();
+    if (!range || meta->indexOfProperty("minimum") < 0 || meta->indexOfProperty("maximum") < 0)
+        return;
+    control_->setProperty("minimum", range->minimum);
+    control_->setProperty("maximum", range->maximum);
 }
 
 void SettingBinding::setConverters(Converter fromStore, Converter toStore)
@@ -75,4 +89,10 @@ QVariant SettingBinding::readText(const QVariant &stored)
 QVariant SettingBinding::storeInteger(const QVariant &edited)
 {
     return qint64(edited.toInt());
+}
+
+QVariant SettingBinding::storeTextOrAbsent(const QVariant &edited)
+{
+    const QString text = edited.toString();
+    return text.isEmpty() ? QVariant() : QVariant(text);
 }

@@ -11,7 +11,8 @@ class SettingsStore;
 
 // Ties one property of a control (by default its user property, e.g. a spin box's value) to a settings key
 // both ways: the control shows the stored value, follows changes made elsewhere, and writes the operator's
-// edits back. While the key has no value the control shows the placeholder.
+// edits back. While the key has no value the control shows the placeholder. A control with a minimum and a
+// maximum (a spin box) is given the key's declared range.
 class SettingBinding : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
     static QVariant readFlag(const QVariant &stored);
     static QVariant readText(const QVariant &stored);
     static QVariant storeInteger(const QVariant &edited);
+    // An emptied field gives its key back, so a label shows its default again and a macro is gone.
+    static QVariant storeTextOrAbsent(const QVariant &edited);
     QString key() const { return key_; }
     void refresh();
 
@@ -40,6 +43,8 @@ private slots:
     void storeFromControl();
 
 private:
+    void applyRange();
+
     QPointer<QObject> control_;
     SettingsStore &store_;
     QString key_;

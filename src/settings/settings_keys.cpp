@@ -4,9 +4,10 @@
 
 namespace {
 
-QDateTime boundary(const char *text)
+// A time of day in the operator's own zone, whatever zone that is when the defaults are read.
+QDateTime boundary(int hour)
 {
-    return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss t"));
+    return QDateTime(QDate(2008, 5, 1), QTime(hour, 0), Qt::LocalTime);
 }
 
 } // namespace
@@ -15,13 +16,13 @@ const QList<SettingDeclaration> &namedSettings()
 {
     // clang-format off
     static const QList<SettingDeclaration> settings = {
-        {KLKWpmKey,                SettingKind::Integer,          qint64(12)},
-        {KLKTimeDahKey,            SettingKind::NumericText,      QStringLiteral("3")},
-        {KLKTimeLetterKey,         SettingKind::NumericText,      QStringLiteral("3")},
-        {KLKTimeWordKey,           SettingKind::NumericText,      QStringLiteral("7")},
-        {KLKDayOfGmKey,            SettingKind::Date,             boundary("2008-05-01 05:00:00 +0900")},
-        {KLKDayOfGaKey,            SettingKind::Date,             boundary("2008-05-01 12:00:00 +0900")},
-        {KLKDayOfGeKey,            SettingKind::Date,             boundary("2008-05-01 18:00:00 +0900")},
+        {KLKWpmKey,                SettingKind::Integer,          qint64(12),           KLKWpmRange},
+        {KLKTimeDahKey,            SettingKind::NumericText,      QStringLiteral("3"),  KLKRatioRange},
+        {KLKTimeLetterKey,         SettingKind::NumericText,      QStringLiteral("3"),  KLKRatioRange},
+        {KLKTimeWordKey,           SettingKind::NumericText,      QStringLiteral("7"),  KLKRatioRange},
+        {KLKDayOfGmKey,            SettingKind::Date,             boundary(5)},
+        {KLKDayOfGaKey,            SettingKind::Date,             boundary(12)},
+        {KLKDayOfGeKey,            SettingKind::Date,             boundary(18)},
         {KLKBeaconDelayKey,        SettingKind::Integer,          qint64(0)},
         {KLKSerialDeviceKey,       SettingKind::Text,             {}},
         {KLKSerialStartUpOpenKey,  SettingKind::IntegerOrBoolean, {}},
@@ -31,9 +32,19 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKSerialDTRReverseKey,   SettingKind::Boolean,          {}},
         {KLKSerialRTSKey,          SettingKind::Boolean,          {}},
         {KLKSerialRTSReverseKey,   SettingKind::Boolean,          {}},
+        {KLKConsoleLogFontKey,     SettingKind::Text,             {}},
     };
     // clang-format on
     return settings;
+}
+
+std::optional<SettingRange> settingRange(const QString &key)
+{
+    for (const SettingDeclaration &setting : namedSettings()) {
+        if (setting.key == key)
+            return setting.range;
+    }
+    return std::nullopt;
 }
 
 QVariantHash registeredDefaults()

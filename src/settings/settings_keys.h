@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 // Every settings key Keylark reads or writes, with its kind and registered default.
 
 inline constexpr int GROUPCOUNT = 8;
@@ -25,18 +27,41 @@ inline const QString KLKSerialDTRKey = QStringLiteral("serialDTR");
 inline const QString KLKSerialDTRReverseKey = QStringLiteral("serialDTRReverse");
 inline const QString KLKSerialRTSKey = QStringLiteral("serialRTS");
 inline const QString KLKSerialRTSReverseKey = QStringLiteral("serialRTSReverse");
+inline const QString KLKConsoleLogFontKey = QStringLiteral("consoleLogFont");
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
+
+// The values a numeric setting may take. The windows offer this range, and the keying engine keys only
+// with values inside it, whatever the file holds.
+struct SettingRange
+{
+    double minimum;
+    double maximum;
+
+    bool contains(double value) const { return value >= minimum && value <= maximum; } // NaN: false
+    // The nearest value inside the range; NaN gives the minimum.
+    double clamp(double value) const
+    {
+        return value > maximum ? maximum : value >= minimum ? value : minimum;
+    }
+};
+
+inline constexpr SettingRange KLKWpmRange{5, 40};
+inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" and "timeWord", in dits
 
 struct SettingDeclaration
 {
     QString key;
     SettingKind kind;
-    QVariant registeredDefault; // invalid: no registered default
+    QVariant registeredDefault;          // invalid: no registered default
+    std::optional<SettingRange> range{}; // for numeric settings that have one
 };
 
 // The keys with a name of their own, in the order they are documented.
 const QList<SettingDeclaration> &namedSettings();
+
+// The declared range of a key; none for a key without one.
+std::optional<SettingRange> settingRange(const QString &key);
 
 // The registration layer installed at every start.
 QVariantHash registeredDefaults();

@@ -76,13 +76,42 @@ INSTANTIATE_TEST_SUITE_P(Minutes, GreetingInTokyoWithDefaults, testing::Values(
     TimeCase{23, 59, 0,  "GE"}));
 // clang-format on
 
-TEST_F(Greeting, DefaultsInUtcGiveEveningAllDay)
+struct ZoneCase
 {
-    const LocalZone zone(Utc);
-    ASSERT_NO_FATAL_FAILURE(expectZoneOffset(0));
-    for (int minute = 0; minute < 24 * 60; ++minute)
-        ASSERT_EQ(greetingAt(minute), QStringLiteral("GE")) << "minute " << minute;
+    const char *zone;
+    int offsetHours; // in June
+};
+
+void PrintTo(const ZoneCase &row, std::ostream *out)
+{
+    *out << row.zone;
 }
+
+class GreetingWithDefaults : public Greeting, public testing::WithParamInterface<ZoneCase>
+{
+};
+
+// With no stored boundary the greeting follows the operator's own morning, afternoon and evening.
+TEST_P(GreetingWithDefaults, FollowsTheLocalDay)
+{
+    const LocalZone zone(GetParam().zone);
+    ASSERT_NO_FATAL_FAILURE(expectZoneOffset(GetParam().offsetHours));
+    for (int minute = 0; minute < 24 * 60; ++minute) {
+        const char *expected = minute < 5 * 60    ? "GE"
+                               : minute < 12 * 60 ? "GM"
+                               : minute < 18 * 60 ? "GA"
+                                                  : "GE";
+        ASSERT_EQ(greetingAt(minute), QLatin1String(expected)) << "minute " << minute;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, GreetingWithDefaults,
+                         testing::Values(ZoneCase{"UTC", 0}, ZoneCase{"America/New_York", -4},
+                                         ZoneCase{"Europe/Berlin", 2}),
+                         [](const testing::TestParamInfo<ZoneCase> &info) {
+                             return std::string(info.param.offsetHours < 0 ? "Minus" : "Plus") +
+                                    std::to_string(std::abs(info.param.offsetHours));
+                         });
 
 TEST_F(Greeting, BoundariesOutOfOrderAreNeitherSortedNorValidated)
 {

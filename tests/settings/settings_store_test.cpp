@@ -55,7 +55,7 @@ TEST_F(SettingsStoreTest, EmptyStoreAnswersWithTheRegisteredDefaults)
     EXPECT_EQ(store->intValue(KLKBeaconDelayKey), 0);
     EXPECT_EQ(store->stringValue(groupLabelKey(5)), QStringLiteral("G5"));
     EXPECT_EQ(store->value(KLKDayOfGmKey).toDateTime(),
-              QDateTime(QDate(2008, 5, 1), QTime(5, 0), QTimeZone(9 * 3600)));
+              QDateTime(QDate(2008, 5, 1), QTime(5, 0), Qt::LocalTime));
     for (const QString &key : {KLKRransmitKeyEquivKey, KLKSerialStartUpOpenKey, KLKSerialDTRKey,
                                KLKSerialDTRReverseKey, KLKSerialRTSKey, KLKSerialRTSReverseKey}) {
         EXPECT_FALSE(store->boolValue(key)) << key.toStdString();
