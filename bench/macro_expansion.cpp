@@ -17,6 +17,9 @@ public:
     void cwSendStop() override {}
     void cwSendClear() override {}
     void cwBeaconTransmission() override {}
+    bool cwBeaconArmed() const override { return false; }
+    int cwBeaconPauseLeft() const override { return 0; }
+    void cwBeaconDisarm() override {}
 };
 
 void expand(benchmark::State &state, const QString &message)

@@ -104,6 +104,21 @@ void Keyer::beaconSend()
     serialController_.cwBeaconTransmission();
 }
 
+bool Keyer::beaconArmed() const
+{
+    return serialController_.cwBeaconArmed();
+}
+
+int Keyer::beaconPauseLeft() const
+{
+    return serialController_.cwBeaconPauseLeft();
+}
+
+void Keyer::beaconDisarm()
+{
+    serialController_.cwBeaconDisarm();
+}
+
 void Keyer::replaceMacro(QString &text, const QString &macro, const QString &replaceString) const
 {
     if (expandToken(text, macro, replaceString))

@@ -27,6 +27,9 @@ public:
     void sendStop();
     void sendClear();
     void beaconSend();
+    bool beaconArmed() const;
+    int beaconPauseLeft() const; // whole seconds
+    void beaconDisarm();
 
     void replaceMacro(QString &text, const QString &macro, const QString &replaceString) const;
     QString replaceGlobalMacro(const QString &text) const;

@@ -10,15 +10,16 @@ namespace {
 
 QMutex observerMutex;
 Diagnostics::Observer observer;
+int observerNumber = 0;
 
-void write(FILE *stream, const QString &line)
+void write(FILE *stream, const QString &line, int error = 0)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, bytes.size(), stream);
     std::fflush(stream);
     QMutexLocker locker(&observerMutex);
     if (observer)
-        observer(line);
+        observer(line, error);
 }
 
 } // namespace
@@ -30,11 +31,19 @@ void Diagnostics::out(const QString &line)
 
 void Diagnostics::systemError(const QString &prefix, int err)
 {
-    write(stderr, prefix + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err)));
+    write(stderr, prefix + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err)), err);
 }
 
-void Diagnostics::setObserver(Observer newObserver)
+int Diagnostics::setObserver(Observer newObserver)
 {
     QMutexLocker locker(&observerMutex);
     observer = std::move(newObserver);
+    return ++observerNumber;
+}
+
+void Diagnostics::removeObserver(int number)
+{
+    QMutexLocker locker(&observerMutex);
+    if (number == observerNumber)
+        observer = {};
 }

@@ -14,4 +14,11 @@ public:
     virtual void cwSendStop() = 0;
     virtual void cwSendClear() = 0;
     virtual void cwBeaconTransmission() = 0;
+
+    // The beacon is armed from its request until the transmission that repeats the text ends. Between two
+    // passes it pauses; the whole seconds left of that pause, 0 while it keys or when it does not run.
+    virtual bool cwBeaconArmed() const = 0;
+    virtual int cwBeaconPauseLeft() const = 0;
+    // Takes back a beacon request; a running beacon ends after its current pass.
+    virtual void cwBeaconDisarm() = 0;
 };

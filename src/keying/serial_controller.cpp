@@ -272,6 +272,21 @@ void SerialController::cwBeaconTransmission()
     beaconFlag = 1;
 }
 
+bool SerialController::cwBeaconArmed() const
+{
+    return beaconFlag != 0;
+}
+
+int SerialController::cwBeaconPauseLeft() const
+{
+    return beaconPauseLeft_;
+}
+
+void SerialController::cwBeaconDisarm()
+{
+    beaconFlag = 0;
+}
+
 void SerialController::sendCWThread(const QString &text)
 {
     int idle = 0;
@@ -295,6 +310,7 @@ void SerialController::sendCWThread(const QString &text)
         ser_fd = fd;
     }
     transmit(buffer);
+    beaconPauseLeft_ = 0;
     if (serialStartUpOpen == 0)
         closeSerial();
     beaconFlag = 0;
@@ -333,10 +349,12 @@ void SerialController::transmit(const char *buffer)
             return;
         }
         for (int second = 0; second < delay; ++second) {
+            beaconPauseLeft_ = delay - second;
             clock_.sleepSecond();
             if (sendStopFlag != 0 || closing_)
                 return;
         }
+        beaconPauseLeft_ = 0;
         if (delay > 0)
             schedule_.restart();
     }

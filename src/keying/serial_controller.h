@@ -63,6 +63,9 @@ public:
     void cwSendStop() override;
     void cwSendClear() override;
     void cwBeaconTransmission() override;
+    bool cwBeaconArmed() const override;
+    int cwBeaconPauseLeft() const override;
+    void cwBeaconDisarm() override;
 
     void codeInit();
     void cwSetWpm(int wpm);
@@ -102,6 +105,7 @@ private:
     WaitClock &clock_;
     WaitSchedule schedule_;
     std::atomic<bool> closing_{false};
+    std::atomic<int> beaconPauseLeft_{0};
     std::mutex workersMutex_;
     std::list<Worker> workers_;
 };

@@ -18,6 +18,9 @@ public:
     void cwSendStop() override { requests.append(QStringLiteral("stop")); }
     void cwSendClear() override { requests.append(QStringLiteral("clear")); }
     void cwBeaconTransmission() override { requests.append(QStringLiteral("beacon")); }
+    bool cwBeaconArmed() const override { return false; }
+    int cwBeaconPauseLeft() const override { return 0; }
+    void cwBeaconDisarm() override { requests.append(QStringLiteral("disarm")); }
 
     QStringList requests;
     int sendResult = 0;

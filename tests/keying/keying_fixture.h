@@ -26,7 +26,7 @@ protected:
         resetModuleState();
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         store->registerDefaults(registeredDefaults());
-        Diagnostics::setObserver([this](const QString &line) {
+        Diagnostics::setObserver([this](const QString &line, int) {
             std::scoped_lock lock(linesMutex);
             lines.append(line);
         });

@@ -158,6 +158,39 @@ TEST_F(WorkerTest, BeaconRepeatsAfterItsDelayUntilStopped)
     EXPECT_EQ(controller->cwIsSending(), 0);
 }
 
+// What the console's badge reads: armed from the request on, the pause counting down between passes.
+TEST_F(WorkerTest, BeaconTellsArmedAndThePauseLeft)
+{
+    store->setValue(KLKBeaconDelayKey, 3);
+    start();
+    EXPECT_FALSE(controller->cwBeaconArmed());
+    controller->cwBeaconTransmission();
+    EXPECT_TRUE(controller->cwBeaconArmed());
+    EXPECT_EQ(controller->cwBeaconPauseLeft(), 0);
+    std::vector<int> pauseLeft;
+    clock.onSecond = [this, &pauseLeft](int second) {
+        pauseLeft.push_back(controller->cwBeaconPauseLeft());
+        if (second == 4)
+            controller->cwSendStop();
+    };
+    sendAndWait(QStringLiteral("E"));
+    EXPECT_EQ(pauseLeft, (std::vector<int>{3, 2, 1, 3}));
+    EXPECT_EQ(controller->cwBeaconPauseLeft(), 0);
+    EXPECT_FALSE(controller->cwBeaconArmed());
+}
+
+TEST_F(WorkerTest, DisarmedBeaconSendsOnce)
+{
+    store->setValue(KLKBeaconDelayKey, 3);
+    start();
+    controller->cwBeaconTransmission();
+    controller->cwBeaconDisarm();
+    EXPECT_FALSE(controller->cwBeaconArmed());
+    sendAndWait(QStringLiteral("E"));
+    EXPECT_EQ(console.log(), QStringLiteral("<T>E"));
+    EXPECT_EQ(clock.seconds(), 0);
+}
+
 TEST_F(WorkerTest, BeaconWithoutDelayStartsTheNextPassAtOnce)
 {
     start();
