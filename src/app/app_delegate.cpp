@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 
+#include "app/application_keys.h"
 #include "compose/keyer.h"
 #include "console/console_controller.h"
 #include "keying/serial_controller.h"
@@ -18,7 +19,8 @@ constexpr int keyCancelTime = 500; // ms, the function-key repeat-suppression wi
 
 AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, QObject *parent)
     : QObject(parent), store_(store),
-      keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeSerialController))
+      keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeSerialController)),
+      statusReport_(store)
 {
     initMessage();
     clockTimer_.setInterval(timeInterval);
@@ -58,6 +60,8 @@ void AppDelegate::applicationDidFinishLaunching()
     serialController_ =
         keyingFactory_(store_, [this]() -> ConsoleLog * { return consoleController_.load(); });
     keyer_ = std::make_unique<Keyer>(store_, *serialController_);
+    applicationKeys_ = std::make_unique<ApplicationKeys>([this] { return consoleController_.load(); });
+    qApp->installEventFilter(applicationKeys_.get());
     openConsole();
     timerFlag_ = true;
     clockTimer_.start();
@@ -79,8 +83,14 @@ void AppDelegate::openConsole()
 void AppDelegate::showPreferences()
 {
     if (!preferencesController_)
-        preferencesController_ = std::make_unique<PreferencesController>(store_, *this);
-    preferencesController_->showWindow();
+        preferencesController_ = std::make_unique<PreferencesController>(store_);
+    preferencesController_->showWindow(console_ ? console_->selectedMessageGroup() : QString());
+}
+
+void AppDelegate::showPreferencesFor(const QString &key)
+{
+    showPreferences();
+    preferencesController_->showSetting(key);
 }
 
 void AppDelegate::timerStatus()
@@ -113,6 +123,7 @@ void AppDelegate::shutdown()
     shutDown_ = true;
     clockTimer_.stop();
     keyTimer_.stop();
+    applicationKeys_.reset();
     // The keying controller goes first: its destructor stops and joins the worker and leaves the line
     // key-up, so no worker can reach the keyer or the console after this.
     if (serialController_)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "console/console_host.h"
 #include "keying/console_log.h"
+#include "status/status_report.h"
 
 #include <QList>
 #include <QObject>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class ApplicationKeys;
 class ConsoleController;
 class KeyingController;
 class Keyer;
@@ -21,7 +24,7 @@ class SettingsStore;
 // The one object through which Keylark's parts find each other. It creates the keying controller, the
 // keyer and the console in a fixed order when launching finishes, runs the clock and function-key timers,
 // and tears everything down in order: the worker is stopped and joined before anything it could call goes.
-class AppDelegate : public QObject
+class AppDelegate : public QObject, public ConsoleHost
 {
     Q_OBJECT
 
@@ -47,8 +50,9 @@ public:
                                                                   ConsoleLookup console);
 
     void applicationDidFinishLaunching();
-    void openConsole();
-    void showPreferences();
+    void openConsole() override;
+    void showPreferences() override;
+    void showPreferencesFor(const QString &key) override;
     void shutdown();
 
     void timerStatus();
@@ -56,13 +60,14 @@ public:
     void timerStop() { timerFlag_ = false; }
     bool timerFlag() const { return timerFlag_; }
 
-    void keyTimerStart();
-    void keyTimerCancel();
+    void keyTimerStart() override;
+    void keyTimerCancel() override;
     void keyTimerStop();
     bool keyTimerPending() const { return keyTimer_.isActive(); }
 
     KeyingController *serialController() const { return serialController_.get(); }
-    Keyer *keyer() const { return keyer_.get(); }
+    Keyer *keyer() const override { return keyer_.get(); }
+    StatusReport &statusReport() override { return statusReport_; }
     ConsoleController *consoleController() const { return consoleController_.load(); }
     PreferencesController *preferencesController() const { return preferencesController_.get(); }
     const QList<GroupRecord> &messageGroup() const { return messageGroup_; }
@@ -73,6 +78,9 @@ private:
 
     SettingsStore &store_;
     KeyingFactory keyingFactory_;
+    // Made before the keying controller, so that it sees the lines of its start-up.
+    StatusReport statusReport_;
+    std::unique_ptr<ApplicationKeys> applicationKeys_;
     std::unique_ptr<KeyingController> serialController_;
     std::unique_ptr<Keyer> keyer_;
     std::unique_ptr<ConsoleController> console_;

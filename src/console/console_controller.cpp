@@ -1,18 +1,25 @@
 #include "console/console_controller.h"
 
-#include "app/app_delegate.h"
 #include "compose/keyer.h"
+#include "console/console_host.h"
+#include "console/function_key_cell.h"
 #include "console/function_key_row.h"
 #include "keying/diagnostics.h"
 #include "settings/setting_binding.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "status/status_report.h"
 #include "ui_Console.h"
+#include "widgets/wheel_guard.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,10 +36,10 @@ int G_KLKFunctionKeyPrevious = 0;
 
 namespace {
 
-const QString windowFrameKey = QStringLiteral("ConsoleWindowFrame");
 constexpr int sendingPollInterval = 100; // ms
-constexpr int wpmMaximum = 40;
-constexpr int wpmMinimum = 5;
+constexpr int frameSaveDelay = 500;      // ms after the last move or resize
+const int wpmMaximum = int(KLKWpmRange.maximum);
+const int wpmMinimum = int(KLKWpmRange.minimum);
 
 // Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font.
 QFont logFont()
@@ -52,9 +59,9 @@ QVariant literalButtonText(const QVariant &value)
 
 } // namespace
 
-ConsoleController::ConsoleController(SettingsStore &store, AppDelegate &delegate, QWidget *parent)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::Console>()), store_(store), delegate_(delegate),
-      keyer_(delegate.keyer()), beep_(&QApplication::beep)
+ConsoleController::ConsoleController(SettingsStore &store, ConsoleHost &host, QWidget *parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Console>()), store_(store), host_(host),
+      status_(host.statusReport()), keyer_(host.keyer()), beep_(&QApplication::beep)
 {
     ui_->setupUi(this);
     textViewOutlet = ui_->textViewOutlet;
@@ -77,20 +84,19 @@ ConsoleController::ConsoleController(SettingsStore &store, AppDelegate &delegate
     f5tof8Outlet->setFirstKey(5);
     f9tof12Outlet->setFirstKey(9);
 
+    buildStatusBar();
+    buildSetupHint();
     connectCommands();
     bindDrawer();
+    bindCallAndReport();
     installKeyShortcuts();
     awakeFromNib();
-
-    Diagnostics::setObserver([this](const QString &line) {
-        QMetaObject::invokeMethod(
-            this, [this, line] { showDiagnostic(line); }, Qt::QueuedConnection);
-    });
 }
 
 ConsoleController::~ConsoleController()
 {
-    Diagnostics::setObserver({});
+    if (frameSave_.isActive())
+        saveGeometrySetting();
 }
 
 void ConsoleController::connectCommands()
@@ -111,8 +117,10 @@ void ConsoleController::connectCommands()
     connect(ui_->actionSpeedDown, &QAction::triggered, this, &ConsoleController::wpmDown);
     connect(ui_->actionToggleDrawer, &QAction::triggered, this, &ConsoleController::toggleDrawer);
     connect(ui_->actionLogFont, &QAction::triggered, this, &ConsoleController::chooseLogFont);
-    connect(ui_->actionOpenConsole, &QAction::triggered, &delegate_, &AppDelegate::openConsole);
-    connect(ui_->actionPreferences, &QAction::triggered, &delegate_, &AppDelegate::showPreferences);
+    connect(ui_->actionOpenConsole, &QAction::triggered, this, [this] { host_.openConsole(); });
+    connect(ui_->actionPreferences, &QAction::triggered, this, [this] { host_.showPreferences(); });
+    connect(lineInOutlet, &QLineEdit::returnPressed, this, &ConsoleController::returnPressed);
+    connect(&status_, &StatusReport::changed, this, &ConsoleController::showStatus);
     connect(ui_->actionQuit, &QAction::triggered, this, &QWidget::close);
     for (QAction *action : ui_->menuGroup->actions())
         connect(action, &QAction::triggered, this, [this, action] { messageGroupChange(action); });
@@ -127,6 +135,10 @@ void ConsoleController::connectCommands()
     sendingPoll_.setInterval(sendingPollInterval);
     connect(&sendingPoll_, &QTimer::timeout, this, &ConsoleController::updateSendingIndicator);
     sendingPoll_.start();
+
+    frameSave_.setSingleShot(true);
+    frameSave_.setInterval(frameSaveDelay);
+    connect(&frameSave_, &QTimer::timeout, this, &ConsoleController::saveGeometrySetting);
 }
 
 void ConsoleController::bindDrawer()
@@ -150,7 +162,21 @@ void ConsoleController::bindDrawer()
             binding->setConverters(&SettingBinding::readReal);
         binding->refresh();
         drawerBindings_.push_back(std::move(binding));
+        WheelGuard::guard(row.control);
     }
+}
+
+// The Call and RST fields are the "$C" and "$R" macros, edited here or in the preferences alike.
+void ConsoleController::bindCallAndReport()
+{
+    for (QLineEdit *field : {callOutlet, rstOutlet}) {
+        const QChar letter = field == callOutlet ? u'C' : u'R';
+        auto binding = std::make_unique<SettingBinding>(field, store_, globalMacroKey(letter), QString());
+        binding->setConverters(&SettingBinding::readText, &SettingBinding::storeTextOrAbsent);
+        noteBindings_.push_back(std::move(binding));
+    }
+    setTabOrder(lineInOutlet, callOutlet);
+    setTabOrder(callOutlet, rstOutlet);
 }
 
 void ConsoleController::installKeyShortcuts()
@@ -164,11 +190,30 @@ void ConsoleController::installKeyShortcuts()
             connect(shortcut, &QShortcut::activated, this, [this, cell] { functionAction(cell); });
         }
     }
-    // The keypad's Enter follows the Return key's transmit setting.
-    auto *enter = new QShortcut(QKeySequence(Qt::Key_Enter), this);
-    enter->setObjectName(QStringLiteral("enterShortcut"));
-    enter->setEnabled(false);
-    connect(enter, &QShortcut::activated, transmitOutlet, &QPushButton::animateClick);
+    textViewOutlet->installEventFilter(this);
+}
+
+// The log can be reached with Tab, to be read or copied from, but what the operator types goes on into
+// the input line.
+bool ConsoleController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != textViewOutlet || event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                       !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!typed)
+        return false;
+    lineInOutlet->setFocus(Qt::OtherFocusReason);
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
+    QApplication::sendEvent(lineInOutlet, &copy);
+    return true;
+}
+
+void ConsoleController::returnPressed()
+{
+    if (returnSends_)
+        sendAction();
 }
 
 void ConsoleController::awakeFromNib()
@@ -177,8 +222,10 @@ void ConsoleController::awakeFromNib()
     setFunctionTitle(group);
     setSelectedMessageGroup(group);
     setTransmitKeyEquiv(store_.boolValue(KLKRransmitKeyEquivKey));
-    textViewOutlet->setFont(logFont());
+    restoreLogFont();
     refreshMessagePages();
+    showSetupHint();
+    showStatus();
     updateSpeedLabel();
     updateSendingIndicator();
     dateUpdate();
@@ -188,7 +235,7 @@ void ConsoleController::showWindow()
 {
     if (!windowLoaded_) {
         windowLoaded_ = true;
-        const QByteArray frame = QByteArray::fromBase64(store_.stringValue(windowFrameKey).toLatin1());
+        const QByteArray frame = QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1());
         if (frame.isEmpty() || !restoreGeometry(frame))
             resize(980, 680);
     }
@@ -206,9 +253,25 @@ void ConsoleController::closeEvent(QCloseEvent *event)
     emit closed();
 }
 
+// Saved a moment after the last move or resize, so that a frame survives an end without a close.
+void ConsoleController::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (windowLoaded_ && isVisible())
+        frameSave_.start();
+}
+
+void ConsoleController::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (windowLoaded_ && isVisible())
+        frameSave_.start();
+}
+
 void ConsoleController::saveGeometrySetting()
 {
-    store_.setValue(windowFrameKey, QString::fromLatin1(saveGeometry().toBase64()));
+    frameSave_.stop();
+    store_.setValue(FrameKey, QString::fromLatin1(saveGeometry().toBase64()));
 }
 
 // ---- The log ----
@@ -231,9 +294,13 @@ void ConsoleController::appendTextWithColor(const QString &text)
     onInterfaceThread([this, text] { insertAtEnd(text, true); });
 }
 
+// The worker writes the prompt once the port is open and the pass begins to key.
 void ConsoleController::appendPrompt(const QString &text)
 {
-    appendTextWithColor(text);
+    onInterfaceThread([this, text] {
+        status_.transmissionStarted();
+        insertAtEnd(text, true);
+    });
 }
 
 void ConsoleController::lineInClear()
@@ -281,24 +348,111 @@ void ConsoleController::functionKeyClear()
     G_KLKFunctionKeyDown = 0;
 }
 
-void ConsoleController::showDiagnostic(const QString &line)
+// ---- The status bar and the first-start hint ----
+
+void ConsoleController::buildStatusBar()
 {
-    statusBar()->showMessage(line);
+    statusError_ = new QLabel(this);
+    statusError_->setObjectName(QStringLiteral("statusError"));
+    statusError_->setStyleSheet(QStringLiteral("QLabel { color: #c62828; font-weight: bold; }"));
+    statusInformation_ = new QLabel(this);
+    statusInformation_->setObjectName(QStringLiteral("statusInformation"));
+    for (QLabel *label : {statusError_, statusInformation_}) {
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setFocusPolicy(Qt::NoFocus);
+    }
+    statusBar()->addWidget(statusError_, 3);
+    statusBar()->addWidget(statusInformation_, 2);
 }
 
+void ConsoleController::showStatus()
+{
+    const QString error = status_.error();
+    const QString hint = status_.hint();
+    const QString shown = hint.isEmpty() ? error : error + QStringLiteral(" — ") + hint;
+    statusError_->setText(shown);
+    statusError_->setToolTip(hint.isEmpty() ? error : error + QLatin1Char('\n') + hint);
+    statusError_->setVisible(!error.isEmpty());
+    statusInformation_->setText(status_.information());
+    statusInformation_->setToolTip(status_.information());
+}
+
+void ConsoleController::buildSetupHint()
+{
+    setupHint_ = new QFrame(this);
+    setupHint_->setObjectName(QStringLiteral("setupHint"));
+    setupHint_->setStyleSheet(QStringLiteral("#setupHint { background: #fff4ce; border: 1px solid #e0c060; "
+                                             "border-radius: 4px; } QLabel { color: #3a3000; }"));
+    auto *layout = new QHBoxLayout(setupHint_);
+    layout->setContentsMargins(10, 6, 6, 6);
+    setupHintText_ = new QLabel(setupHint_);
+    setupHintText_->setObjectName(QStringLiteral("setupHintText"));
+    setupHintText_->setWordWrap(true);
+    setupHintButton_ = new QPushButton(setupHint_);
+    setupHintButton_->setObjectName(QStringLiteral("setupHintButton"));
+    setupHintButton_->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(setupHintText_, 1);
+    layout->addWidget(setupHintButton_);
+    ui_->mainColumn->insertWidget(ui_->mainColumn->indexOf(textViewOutlet), setupHint_);
+    connect(setupHintButton_, &QPushButton::clicked, this, &ConsoleController::openSetupPane);
+}
+
+// Until a port is chosen and a line keys the transmitter nothing reaches the rig: say so, and where to
+// set it, rather than let the log echo text that is never sent.
+void ConsoleController::showSetupHint()
+{
+    const bool noPort = store_.stringValue(KLKSerialDeviceKey).isEmpty();
+    const bool noLine =
+        !store_.isTrueByIdentity(KLKSerialDTRKey) && !store_.isTrueByIdentity(KLKSerialRTSKey);
+    setupHint_->setVisible(noPort || noLine);
+    if (noPort && noLine)
+        setupHintText_->setText(
+            tr("Keylark keys nothing yet: choose the serial port of your keying interface, "
+               "then the line (DTR or RTS) that keys your transmitter."));
+    else if (noPort)
+        setupHintText_->setText(
+            tr("Keylark keys nothing yet: choose the serial port of your keying interface."));
+    else
+        setupHintText_->setText(tr("Keylark keys nothing yet: choose the line (DTR or RTS) that keys your "
+                                   "transmitter."));
+    setupHintButton_->setText(noPort ? tr("Choose Port…") : tr("Choose Line…"));
+}
+
+void ConsoleController::openSetupPane()
+{
+    host_.showPreferencesFor(store_.stringValue(KLKSerialDeviceKey).isEmpty() ? KLKSerialDeviceKey
+                                                                              : KLKSerialDTRKey);
+}
+
+// SENDING while a text keys; BEACON while a beacon runs, with the seconds left of its pause; BEACON ARMED
+// while a beacon is asked for and the next text sent will repeat.
 void ConsoleController::updateSendingIndicator()
 {
     const bool sending = keyer_->isSending();
+    const bool beacon = keyer_->beaconArmed();
+    const int pauseLeft = sending && beacon ? keyer_->beaconPauseLeft() : 0;
+    QString text = tr("IDLE");
+    QString colours = QStringLiteral("background: palette(mid); color: palette(base);");
+    if (sending && beacon) {
+        text = pauseLeft > 0 ? tr("BEACON %1 s").arg(pauseLeft) : tr("BEACON");
+        colours = pauseLeft > 0 ? QStringLiteral("background: #ef6c00; color: white;")
+                                : QStringLiteral("background: #d32f2f; color: white;");
+    } else if (sending) {
+        text = tr("SENDING");
+        colours = QStringLiteral("background: #d32f2f; color: white;");
+    } else if (beacon) {
+        text = tr("BEACON ARMED");
+        colours = QStringLiteral("background: #ffe082; color: #4e3b00;");
+    }
     QLabel *indicator = ui_->sendingIndicator;
-    if (indicator->property("sending").isValid() && indicator->property("sending").toBool() == sending)
+    if (indicator->text() == text && indicator->property("sending").isValid())
         return;
     indicator->setProperty("sending", sending);
-    indicator->setText(sending ? tr("SENDING") : tr("IDLE"));
-    indicator->setStyleSheet(
-        sending ? QStringLiteral("QLabel { background: #d32f2f; color: white; "
-                                 "border-radius: 4px; padding: 3px 10px; font-weight: bold; }")
-                : QStringLiteral("QLabel { background: palette(mid); color: palette(base); "
-                                 "border-radius: 4px; padding: 3px 10px; font-weight: bold; }"));
+    indicator->setText(text);
+    indicator->setStyleSheet(QStringLiteral("QLabel { %1 border-radius: 4px; padding: 3px 10px; "
+                                            "font-weight: bold; }")
+                                 .arg(colours));
 }
 
 void ConsoleController::updateSpeedLabel()
@@ -311,8 +465,21 @@ void ConsoleController::chooseLogFont()
     bool ok = false;
     const QFont font =
         QFontDialog::getFont(&ok, textViewOutlet->font(), this, tr("Log Font"), QFontDialog::MonospacedFonts);
-    if (ok)
-        textViewOutlet->setFont(font);
+    if (!ok)
+        return;
+    textViewOutlet->setFont(font);
+    store_.setValue(KLKConsoleLogFontKey, font.toString());
+}
+
+// The font chosen last, when it can still be read; else the fixed-pitch default.
+void ConsoleController::restoreLogFont()
+{
+    QFont font = logFont();
+    const QString stored = store_.stringValue(KLKConsoleLogFontKey);
+    QFont chosen;
+    if (!stored.isEmpty() && chosen.fromString(stored))
+        font = chosen;
+    textViewOutlet->setFont(font);
 }
 
 // ---- Commands ----
@@ -334,17 +501,24 @@ void ConsoleController::clearAction()
     updateTextView();
 }
 
+// Also takes back a beacon that was asked for and has not begun.
 void ConsoleController::cancelAction()
 {
     keyer_->sendStop();
+    keyer_->beaconDisarm();
     G_KLKFunctionKeyPrevious = 0;
-    delegate_.keyTimerCancel();
+    host_.keyTimerCancel();
+    updateSendingIndicator();
 }
 
 void ConsoleController::beacon()
 {
     keyer_->beaconSend();
+    if (lineInOutlet->text().isEmpty())
+        Diagnostics::out(
+            QStringLiteral("#.. Keylark : Beacon armed: the next text sent repeats until Stop (Esc)."));
     sendAction();
+    updateSendingIndicator();
 }
 
 // Compared before the step, so that a stored speed at the limits of int cannot overflow.
@@ -376,11 +550,13 @@ void ConsoleController::toggleDrawer()
     ui_->actionToggleDrawer->setChecked(open);
 }
 
+// Return (and the keypad's Enter) sends only from the input line: in the Call field, a spin box or on a tab
+// it does what it does there.
 void ConsoleController::setTransmitKeyEquiv(bool flag)
 {
-    transmitOutlet->setShortcut(flag ? QKeySequence(Qt::Key_Return) : QKeySequence());
-    findChild<QShortcut *>(QStringLiteral("enterShortcut"))->setEnabled(flag);
-    transmitOutlet->setToolTip(flag ? tr("Send the input line (Return)") : tr("Send the input line"));
+    returnSends_ = flag;
+    transmitOutlet->setToolTip(flag ? tr("Send the input line (Return in the input line)")
+                                    : tr("Send the input line"));
 }
 
 // ---- Function keys and message groups ----
@@ -397,11 +573,11 @@ void ConsoleController::functionAction(QObject *sender)
     if (G_KLKFunctionKeyDown == 1) {
         if (key == G_KLKFunctionKeyPrevious)
             return;
-        delegate_.keyTimerCancel();
+        host_.keyTimerCancel();
     }
     G_KLKFunctionKeyPrevious = key;
     G_KLKFunctionKeyDown = 1;
-    delegate_.keyTimerStart();
+    host_.keyTimerStart();
 
     if (keyer_->isSending()) {
         keyer_->sendStop();
@@ -416,6 +592,15 @@ void ConsoleController::functionAction(QObject *sender)
     }
     lineInOutlet->setText(keyer_->replaceAllMacro(message, group).toUpper());
     sendAction();
+}
+
+void ConsoleController::pressFunctionKey(int key)
+{
+    if (key < 1 || key > FUNCTIONCOUNT)
+        return;
+    FunctionKeyRow *const rows[] = {f1tof4Outlet, f5tof8Outlet, f9tof12Outlet};
+    functionAction(
+        rows[(key - 1) / FunctionKeyRow::columnCount]->cellAt(0, (key - 1) % FunctionKeyRow::columnCount));
 }
 
 QString ConsoleController::selectedMessageGroup() const
@@ -444,8 +629,8 @@ void ConsoleController::setFunctionTitle(const QString &identifier)
             const int key = 4 * matrix + column + 1;
             const QString title = QStringLiteral("F%1").arg(key);
             auto binding =
-                std::make_unique<SettingBinding>(cell, store_, labelKey(identifier, key), title, "text");
-            binding->setConverters(&literalButtonText, nullptr);
+                std::make_unique<SettingBinding>(cell, store_, labelKey(identifier, key), title, "label");
+            binding->setConverters(&SettingBinding::readText, nullptr);
             titleBindings_.push_back(std::move(binding));
             // Not bound: the tool tip shows the message as stored when the group was selected.
             row->setToolTipForCell(store_.stringValue(messageKey(identifier, FunctionKeyRow::tag(cell))),
@@ -466,6 +651,14 @@ void ConsoleController::settingChanged(const QString &key)
 {
     if (key == KLKWpmKey) {
         updateSpeedLabel();
+        return;
+    }
+    if (key == KLKRransmitKeyEquivKey) {
+        setTransmitKeyEquiv(store_.boolValue(KLKRransmitKeyEquivKey));
+        return;
+    }
+    if (key == KLKSerialDeviceKey || key == KLKSerialDTRKey || key == KLKSerialRTSKey) {
+        showSetupHint();
         return;
     }
     if (!key.startsWith(QStringLiteral("messageG")))
@@ -492,6 +685,7 @@ void ConsoleController::refreshMessagePage(int group)
     const QVariant groupLabel =
         store_.contains(labelSetting) ? store_.value(labelSetting) : QVariant(identifier);
     messageTabOutlet->setTabText(messageTabOutlet->indexOf(page), literalButtonText(groupLabel).toString());
+    view->setMinimumHeight(40); // a small screen keeps its room for the log
     if (view->topLevelItemCount() != FUNCTIONCOUNT) {
         view->clear();
         for (int key = 1; key <= FUNCTIONCOUNT; ++key)

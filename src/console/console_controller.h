@@ -15,7 +15,7 @@ namespace Ui {
 class Console;
 }
 
-class AppDelegate;
+class ConsoleHost;
 class FunctionKeyRow;
 class Keyer;
 class QLabel;
@@ -26,6 +26,7 @@ class QTabWidget;
 class QTreeWidget;
 class QWidget;
 class SettingBinding;
+class StatusReport;
 class SettingsStore;
 
 // Repeat suppression of the function keys, shared by every console of the process.
@@ -34,14 +35,15 @@ extern int G_KLKFunctionKeyPrevious; // the key (1 to 12) that opened it; 0 for 
 
 // The operator's window: the log, the input line, the commands, the twelve function keys of the selected
 // message group and the keyer panel. The transmission worker writes to the log through ConsoleLog from its
-// own thread; those calls are queued onto the interface thread in the order they were made.
+// own thread; those calls are queued onto the interface thread in the order they were made. Return sends
+// only from the input line; typing always reaches the input line.
 class ConsoleController : public QMainWindow, public ConsoleLog
 {
     Q_OBJECT
     Q_PROPERTY(QDateTime dateJST READ dateJST WRITE setDateJST NOTIFY dateJSTChanged)
 
 public:
-    ConsoleController(SettingsStore &store, AppDelegate &delegate, QWidget *parent = nullptr);
+    ConsoleController(SettingsStore &store, ConsoleHost &host, QWidget *parent = nullptr);
     ~ConsoleController() override;
 
     void showWindow();
@@ -73,6 +75,7 @@ public:
     void toggleDrawer();
     void setTransmitKeyEquiv(bool flag);
     void functionAction(QObject *sender);
+    void pressFunctionKey(int key);
 
     // Message groups.
     void tabViewDidSelectTabViewItem(int index);
@@ -82,7 +85,9 @@ public:
 
     // The system alert; tests replace it to observe it.
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
-    void showDiagnostic(const QString &line);
+
+    // Where the console's position and size are kept.
+    static inline const QString FrameKey = QStringLiteral("ConsoleWindowFrame");
 
 signals:
     void dateJSTChanged(const QDateTime &date);
@@ -90,13 +95,23 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     template <typename Function> void onInterfaceThread(Function function);
     void awakeFromNib();
     void connectCommands();
     void bindDrawer();
+    void bindCallAndReport();
     void installKeyShortcuts();
+    void buildStatusBar();
+    void buildSetupHint();
+    void showStatus();
+    void showSetupHint();
+    void openSetupPane();
+    void returnPressed();
     void insertAtEnd(const QString &text, bool prompt);
     void showClock();
     void updateSendingIndicator();
@@ -104,20 +119,30 @@ private:
     void refreshMessagePages();
     void refreshMessagePage(int group);
     void chooseLogFont();
+    void restoreLogFont();
     void saveGeometrySetting();
     void settingChanged(const QString &key);
 
     std::unique_ptr<Ui::Console> ui_;
     SettingsStore &store_;
-    AppDelegate &delegate_;
+    ConsoleHost &host_;
+    StatusReport &status_;
     Keyer *keyer_;
     QString sendText_;
     QDateTime dateJST_;
     std::function<void()> beep_;
     QTimer sendingPoll_;
+    QTimer frameSave_;
     bool windowLoaded_ = false;
+    bool returnSends_ = false;
+    QLabel *statusError_ = nullptr;
+    QLabel *statusInformation_ = nullptr;
+    QWidget *setupHint_ = nullptr;
+    QLabel *setupHintText_ = nullptr;
+    QPushButton *setupHintButton_ = nullptr;
     std::vector<std::unique_ptr<SettingBinding>> titleBindings_;
     std::vector<std::unique_ptr<SettingBinding>> drawerBindings_;
+    std::vector<std::unique_ptr<SettingBinding>> noteBindings_;
 
     // Outlets.
     QPlainTextEdit *textViewOutlet;

@@ -1,5 +1,7 @@
 #include "console/function_key_row.h"
 
+#include "console/function_key_cell.h"
+
 #include <QHBoxLayout>
 
 FunctionKeyRow::FunctionKeyRow(QWidget *parent) : QWidget(parent)
@@ -15,11 +17,11 @@ void FunctionKeyRow::setFirstKey(int firstKey)
     cells_.clear();
     for (int column = 0; column < columnCount; ++column) {
         const int key = firstKey + column;
-        auto *cell = new QPushButton(QStringLiteral("F%1").arg(key), this);
+        auto *cell = new FunctionKeyCell(QStringLiteral("F%1").arg(key), this);
         cell->setObjectName(QStringLiteral("functionKey%1").arg(key));
         cell->setProperty("tag", key);
         cell->setFocusPolicy(Qt::NoFocus);
-        cell->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         cell->setMinimumHeight(34);
         connect(cell, &QPushButton::clicked, this, [this, cell] {
             selectedCell_ = cell;
@@ -40,7 +42,7 @@ QPushButton *FunctionKeyRow::cellAt(int row, int column) const
 void FunctionKeyRow::setToolTipForCell(const QString &toolTip, QPushButton *cell)
 {
     if (cells_.contains(cell))
-        cell->setToolTip(toolTip);
+        static_cast<FunctionKeyCell *>(cell)->setMessage(toolTip);
 }
 
 int FunctionKeyRow::tag(const QObject *cell)

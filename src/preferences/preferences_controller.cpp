@@ -1,8 +1,6 @@
 #include "preferences/preferences_controller.h"
 
-#include "app/app_delegate.h"
 #include "compose/keyer.h"
-#include "console/console_controller.h"
 #include "keying/serial_port_discovery.h"
 #include "preferences/keying_lines.h"
 #include "settings/setting_binding.h"
@@ -21,10 +19,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 static void initPreferencesResources()
 {
@@ -73,13 +75,6 @@ QVariant todayAt(const QVariant &time)
     return QDateTime(QDate::currentDate(), time.toTime(), Qt::LocalTime);
 }
 
-// An emptied field gives its key back, so a label shows its default again and a message or macro is gone.
-QVariant textOrAbsent(const QVariant &edited)
-{
-    const QString text = edited.toString();
-    return text.isEmpty() ? QVariant() : QVariant(text);
-}
-
 // The keying lines count only the boolean true itself as set; the check boxes show the same.
 QVariant identityFlagOf(const QVariant &stored)
 {
@@ -97,10 +92,8 @@ bool isGroupLabelKey(const QString &key)
 
 } // namespace
 
-PreferencesController::PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent,
-                                             const SerialPortScanner &scanner)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), delegate_(delegate),
-      scanner_(scanner)
+PreferencesController::PreferencesController(SettingsStore &store, QWidget *parent, const SerialPortScanner &scanner)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), scanner_(scanner)
 {
     initPreferencesResources();
     ui_->setupUi(this);
@@ -117,12 +110,17 @@ PreferencesController::PreferencesController(SettingsStore &store, AppDelegate &
 
 PreferencesController::~PreferencesController() = default;
 
-void PreferencesController::showWindow()
+void PreferencesController::showWindow(const QString &group)
 {
     // The discovery made with the window serves its first showing; every later one looks again.
     if (shownBefore_)
         rescanDevices();
     shownBefore_ = true;
+    const int index = ui_->messageGroupComboBox->findData(group);
+    if (index >= 0) {
+        ui_->messageGroupComboBox->setCurrentIndex(index);
+        ui_->macroGroupComboBox->setCurrentIndex(index);
+    }
     show();
     raise();
     activateWindow();
@@ -162,15 +160,22 @@ void PreferencesController::rescanDevices()
     fillDevicePopUp();
 }
 
-void PreferencesController::enterTransmitAction(QCheckBox *sender)
+void PreferencesController::showSetting(const QString &key)
 {
-    if (ConsoleController *console = consoleController())
-        console->setTransmitKeyEquiv(sender->checkState() != Qt::Unchecked);
-}
-
-ConsoleController *PreferencesController::consoleController() const
-{
-    return delegate_.consoleController();
+    const std::pair<QString, QWidget *> controls[] = {
+        {KLKSerialDeviceKey, devicePopUpButton},
+        {KLKSerialDTRKey, ui_->serialDTRCheckBox},
+        {KLKSerialRTSKey, ui_->serialRTSCheckBox},
+    };
+    for (const auto &[controlKey, control] : controls) {
+        if (controlKey != key)
+            continue;
+        for (int index = 0; index < preferencesTab->count(); ++index) {
+            if (preferencesTab->widget(index)->isAncestorOf(control))
+                selectPane(preferencesTab->widget(index)->objectName());
+        }
+        control->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void PreferencesController::moveEvent(QMoveEvent *event)
@@ -194,6 +199,8 @@ void PreferencesController::awakeFromNib()
     // A stored pane that names none of ours opens the first one, and keeps what is stored.
     selectPane(toolbarItemIdentifiers().contains(selected) ? selected : GeneralIdentifier);
     preferencesTab->tabBar()->hide();
+    makePanesScroll();
+    installPaneKeys();
 
     fillDevicePopUp();
     WheelGuard::guard(devicePopUpButton);
@@ -206,6 +213,8 @@ void PreferencesController::awakeFromNib()
     bindMacros();
     bindLines();
     fillGroupSelectors();
+    for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
+        WheelGuard::guard(box);
 }
 
 void PreferencesController::buildToolbar()
@@ -237,6 +246,43 @@ void PreferencesController::selectPane(const QString &identifier)
         if (preferencesTab->widget(index)->objectName() == identifier)
             preferencesTab->setCurrentIndex(index);
     }
+}
+
+void PreferencesController::selectNeighbourPane(int step)
+{
+    const int count = preferencesTab->count();
+    const int index = (preferencesTab->currentIndex() + step + count) % count;
+    selectPane(preferencesTab->widget(index)->objectName());
+}
+
+// Each pane's controls move into a scroll area inside the pane, so that the window fits a small screen
+// and the panes keep their names.
+void PreferencesController::makePanesScroll()
+{
+    for (int index = 0; index < preferencesTab->count(); ++index) {
+        QWidget *pane = preferencesTab->widget(index);
+        auto *content = new QWidget;
+        content->setLayout(pane->layout());
+        auto *area = new QScrollArea(pane);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setWidget(content);
+        auto *layout = new QVBoxLayout(pane);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(area);
+    }
+}
+
+void PreferencesController::installPaneKeys()
+{
+    const auto shortcut = [this](const QKeySequence &keys, auto slot) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { selectNeighbourPane(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { selectNeighbourPane(-1); });
+    const QList<QAction *> items = toolbarGroup_->actions();
+    for (int index = 0; index < items.size(); ++index)
+        items[index]->setShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + index)));
 }
 
 // Nothing here opens a port: the list comes from sysfs and /dev alone.
@@ -310,16 +356,15 @@ SettingBinding *PreferencesController::bind(QObject *control, const QString &key
 SettingBinding *PreferencesController::bindText(QObject *control, const QString &key)
 {
     SettingBinding *binding = bind(control, key, QString());
-    binding->setConverters(&SettingBinding::readText, textOrAbsent);
+    binding->setConverters(&SettingBinding::readText, &SettingBinding::storeTextOrAbsent);
     return binding;
 }
 
 void PreferencesController::bindGeneral()
 {
     bind(ui_->openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(&SettingBinding::readFlag);
+    // The console follows the setting itself.
     bind(ui_->transmitKeyCheckBox, KLKRransmitKeyEquivKey)->setConverters(&SettingBinding::readFlag);
-    connect(ui_->transmitKeyCheckBox, &QCheckBox::clicked, this,
-            [this] { enterTransmitAction(ui_->transmitKeyCheckBox); });
     bind(ui_->beaconDelaySpinBox, KLKBeaconDelayKey)
         ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
 }

@@ -13,8 +13,6 @@ namespace Ui {
 class Preferences;
 }
 
-class AppDelegate;
-class ConsoleController;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -33,17 +31,21 @@ inline const QString AdvancedIdentifier = QStringLiteral("PrefAdvanced");
 
 // The preferences window: five panes of controls bound to the settings, switched by a toolbar, and the
 // serial device chooser. The serial ports are discovered when the window is made, each time it is shown
-// again and on Rescan.
+// again and on Rescan. Each pane scrolls when the window is smaller than it; Ctrl+Page Up/Down and Alt+1
+// to Alt+5 switch panes.
 class PreferencesController : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    PreferencesController(SettingsStore &store, AppDelegate &delegate, QWidget *parent = nullptr,
-                          const SerialPortScanner &scanner = SerialPortScanner());
+    explicit PreferencesController(SettingsStore &store, QWidget *parent = nullptr,
+                                   const SerialPortScanner &scanner = SerialPortScanner());
     ~PreferencesController() override;
 
-    void showWindow();
+    // Shows the window with the message and macro panes at the given group ("messageG3"), if any.
+    void showWindow(const QString &group = {});
+    // Shows the pane where the setting is made and focuses its control.
+    void showSetting(const QString &key);
 
     // The toolbar's items in order; they are also all the items it allows and all selectable.
     static const QStringList &toolbarItemIdentifiers();
@@ -52,8 +54,6 @@ public:
 
     void showTab(QAction *item);
     void rescanDevices();
-    void enterTransmitAction(QCheckBox *sender);
-    ConsoleController *consoleController() const;
 
     // Where the window's position and size are kept.
     static inline const QString FrameKey = QStringLiteral("PreferencesWindowFrame");
@@ -67,6 +67,9 @@ private:
     void buildToolbar();
     void selectPane(const QString &identifier);
     void discoverDevices();
+    void selectNeighbourPane(int step);
+    void makePanesScroll();
+    void installPaneKeys();
     void fillDevicePopUp();
     QString storedDeviceText(const QString &stored) const;
     void showDevicePath();
@@ -87,7 +90,6 @@ private:
 
     std::unique_ptr<Ui::Preferences> ui_;
     SettingsStore &store_;
-    AppDelegate &delegate_;
     SerialPortScanner scanner_;
     QList<SerialPort> ports_;
     bool shownBefore_ = false;

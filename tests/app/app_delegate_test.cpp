@@ -2,6 +2,8 @@
 #include "compose/keyer.h"
 #include "console/console_controller.h"
 #include "console/recording_keying.h"
+#include "eventually.h"
+#include "keying/serial_controller.h"
 #include "preferences/preferences_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -170,7 +172,7 @@ TEST_F(AppDelegateTest, ClockTickUpdatesTheConsoleOnlyWhileTheTimerFlagIsSet)
 
     // And the repeating clock timer drives it by itself.
     console->setDateJST(past);
-    QTRY_VERIFY(console->dateJST() > past);
+    EXPECT_EVENTUALLY(console->dateJST() > past);
 }
 
 TEST_F(AppDelegateTest, KeyTimerClearsTheRepeatWindowOnceUnlessCancelled)
@@ -187,7 +189,7 @@ TEST_F(AppDelegateTest, KeyTimerClearsTheRepeatWindowOnceUnlessCancelled)
 
     delegate->keyTimerStart();
     EXPECT_TRUE(delegate->keyTimerPending());
-    QTRY_COMPARE(G_KLKFunctionKeyDown, 0);
+    EXPECT_EVENTUALLY_EQ(G_KLKFunctionKeyDown, 0);
     EXPECT_FALSE(delegate->keyTimerPending());
 }
 
@@ -215,6 +217,11 @@ TEST_F(AppDelegateTest, TeardownStopsKeyingFirstAndFlushesTheSettings)
     EXPECT_EQ(reread.value(KLKWpmKey), QVariant(17.0));
 }
 
+QString statusError(ConsoleController *console)
+{
+    return console->findChild<QLabel *>(QStringLiteral("statusError"))->text();
+}
+
 // The program's own path: the real serial controller with a device path that does not exist.
 TEST_F(AppDelegateTest, RealKeyingWithAMissingDeviceReportsInTheStatusBarAndNotInTheLog)
 {
@@ -227,11 +234,37 @@ TEST_F(AppDelegateTest, RealKeyingWithAMissingDeviceReportsInTheStatusBarAndNotI
     console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText(QStringLiteral("e"));
     console->sendAction();
 
-    QTRY_COMPARE(console->statusBar()->currentMessage(),
-                 QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
-    QTRY_VERIFY(!console->keyer()->isSending());
+    EXPECT_EVENTUALLY(statusError(console).startsWith(QStringLiteral(
+        "*** Keylark : Serial open error. Please set serial device. (No such file or directory)")));
+    EXPECT_TRUE(statusError(console).contains(QStringLiteral("plug in the interface")));
+    EXPECT_EVENTUALLY(!console->keyer()->isSending());
     EXPECT_TRUE(
         console->findChild<QPlainTextEdit *>(QStringLiteral("textViewOutlet"))->toPlainText().isEmpty());
+}
+
+// The lines of a failed open at start are written before the console exists; they must still show, and
+// the refusals of every later send must not hide what to do about them.
+TEST_F(AppDelegateTest, OpenAtStartFailureStaysInTheStatusBar)
+{
+    const int initialized = keying::initialized;
+    keying::initialized = -1; // as at the start of the process
+    store->setValue(KLKSerialDeviceKey, dir.filePath(QStringLiteral("no-such-tty")));
+    store->setValue(KLKSerialStartUpOpenKey, true);
+    delegate = std::make_unique<AppDelegate>(*store);
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    ASSERT_NE(console, nullptr);
+    const QString failure =
+        QStringLiteral("*** Keylark : Serial open error. Please set serial device and restart "
+                       "this program. (No such file or directory)");
+    EXPECT_EVENTUALLY(statusError(console).startsWith(failure));
+
+    console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText(QStringLiteral("e"));
+    console->sendAction();
+    QTest::qWait(100);
+    EXPECT_TRUE(statusError(console).startsWith(failure)) << statusError(console).toStdString();
+    delegate.reset();
+    keying::initialized = initialized;
 }
 
 } // namespace

@@ -185,15 +185,12 @@ protected:
     }
 };
 
-TEST_P(ReturnKeyTest, ReturnPressesTransmitOnlyWhenSwitchedOn)
+TEST_P(ReturnKeyTest, ReturnInTheInputLineSendsOnlyWhenSwitchedOn)
 {
-    // A key equivalent presses the button at once and releases it shortly after.
-    QSignalSpy pressed(button(QStringLiteral("transmitOutlet")), &QAbstractButton::pressed);
     QTest::keyClicks(lineIn(), QStringLiteral("test"));
     QTest::keyClick(lineIn(), Qt::Key_Return);
-    EXPECT_EQ(pressed.count(), GetParam().sends ? 1 : 0);
     if (GetParam().sends)
-        QTRY_COMPARE(recorder->sent, QStringList{QStringLiteral("TEST")});
+        EXPECT_EQ(recorder->sent, QStringList{QStringLiteral("TEST")});
     else
         EXPECT_TRUE(recorder->sent.isEmpty());
 }
@@ -209,18 +206,15 @@ INSTANTIATE_TEST_SUITE_P(Setting, ReturnKeyTest, ::testing::Values(
 TEST_F(ConsoleCommandsTest, TransmitKeySwitchTakesEffectAtOnce)
 {
     lineIn()->setText(QStringLiteral("k"));
-    console->setTransmitKeyEquiv(true);
+    store->setValue(KLKRransmitKeyEquivKey, true);
     QTest::keyClick(lineIn(), Qt::Key_Return);
-    QTRY_COMPARE(recorder->sent.size(), 1);
-    QSignalSpy pressed(button(QStringLiteral("transmitOutlet")), &QAbstractButton::pressed);
+    EXPECT_EQ(recorder->sent.size(), 1);
     QTest::keyClick(lineIn(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(pressed.count(), 1);
-    QTRY_COMPARE(recorder->sent.size(), 2);
+    EXPECT_EQ(recorder->sent.size(), 2);
 
-    console->setTransmitKeyEquiv(false);
+    store->setValue(KLKRransmitKeyEquivKey, false);
     QTest::keyClick(lineIn(), Qt::Key_Return);
     QTest::keyClick(lineIn(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(pressed.count(), 1);
     EXPECT_EQ(recorder->sent.size(), 2);
 }
 

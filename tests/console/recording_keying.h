@@ -29,11 +29,20 @@ public:
     int cwIsSending() const override { return sending; }
     void cwSendStop() override { ++stops; }
     void cwSendClear() override { ++clears; }
-    void cwBeaconTransmission() override { ++beacons; }
+    void cwBeaconTransmission() override
+    {
+        ++beacons;
+        armed = true;
+    }
+    bool cwBeaconArmed() const override { return armed; }
+    int cwBeaconPauseLeft() const override { return pauseLeft; }
+    void cwBeaconDisarm() override { armed = false; }
 
     ConsoleLookup console;
     QStringList sent;
     std::atomic<int> sending = 0;
+    std::atomic<bool> armed = false;
+    std::atomic<int> pauseLeft = 0;
     bool sendingAfterSend = false;
     int stops = 0;
     int clears = 0;

@@ -1,3 +1,4 @@
+#include "eventually.h"
 #include "local_zone.h"
 #include "preferences_fixture.h"
 
@@ -160,11 +161,16 @@ TEST_F(PreferencesTest, SpeedAndRatiosShowAndStoreNumbers)
     store->setValue(KLKTimeLetterKey, QStringLiteral("2.5"));
     EXPECT_DOUBLE_EQ(control<QDoubleSpinBox>(QStringLiteral("letterRatioSpinBox"))->value(), 2.5);
 
+    // A spin box stores what was typed once Return commits it.
     retype(speed, QStringLiteral("25"));
+    QTest::keyClick(speed, Qt::Key_Return);
     EXPECT_EQ(store->persistentValue(KLKWpmKey), QVariant(qint64(25)));
     retype(dah, dah->locale().toString(3.5));
+    QTest::keyClick(dah, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(store->doubleValue(KLKTimeDahKey), 3.5);
-    retype(control<QSpinBox>(QStringLiteral("beaconDelaySpinBox")), QStringLiteral("30"));
+    auto *delay = control<QSpinBox>(QStringLiteral("beaconDelaySpinBox"));
+    retype(delay, QStringLiteral("30"));
+    QTest::keyClick(delay, Qt::Key_Return);
     EXPECT_EQ(store->persistentValue(KLKBeaconDelayKey), QVariant(qint64(30)));
 }
 
@@ -195,7 +201,9 @@ TEST_P(RatioLocaleTest, RatiosShowTheLocalesNumbersAndStorePlainOnes)
     EXPECT_EQ(control<QDoubleSpinBox>(QStringLiteral("letterRatioSpinBox"))->cleanText().toStdString(),
               locale.toString(2.5, 'f', 2).toStdString());
 
-    retype(control<QDoubleSpinBox>(QStringLiteral("dahRatioSpinBox")), locale.toString(3.5));
+    auto *dah = control<QDoubleSpinBox>(QStringLiteral("dahRatioSpinBox"));
+    retype(dah, locale.toString(3.5));
+    QTest::keyClick(dah, Qt::Key_Return);
     EXPECT_EQ(store->persistentValue(KLKTimeDahKey), QVariant(3.5));
     ASSERT_TRUE(store->flush());
     QFile file(store->filePath());
@@ -209,12 +217,13 @@ INSTANTIATE_TEST_SUITE_P(Locales, RatioLocaleTest, testing::Values("C", "de_DE",
 
 TEST_F(PreferencesTest, GreetingBoundariesShowAndStoreTimesOfDay)
 {
-    const LocalZone zone("UTC"); // where the registered 05:00 +09:00 is 20:00
-    store->setValue(KLKDayOfGeKey, QStringLiteral("2008-05-01 18:30:00 +0900"));
+    // The registered boundaries are times of the local day; a stored one keeps the zone it was written in.
+    const LocalZone zone("UTC");
+    store->setValue(KLKDayOfGeKey, QStringLiteral("2008-05-01 18:30:00 +0000"));
     open();
     auto *morning = control<QTimeEdit>(QStringLiteral("greetingMorningEdit"));
-    EXPECT_EQ(morning->time(), QTime(20, 0));
-    EXPECT_EQ(control<QTimeEdit>(QStringLiteral("greetingAfternoonEdit"))->time(), QTime(3, 0));
+    EXPECT_EQ(morning->time(), QTime(5, 0));
+    EXPECT_EQ(control<QTimeEdit>(QStringLiteral("greetingAfternoonEdit"))->time(), QTime(12, 0));
     EXPECT_EQ(control<QTimeEdit>(QStringLiteral("greetingEveningEdit"))->time(), QTime(18, 30));
 
     morning->setFocus();
@@ -274,7 +283,7 @@ TEST_F(PreferencesTest, WindowFrameIsKeptAcrossOpenings)
     preferences->showWindow();
     preferences->resize(preferences->size() + QSize(40, 30));
     const QSize size = preferences->size();
-    QTRY_VERIFY(store->contains(PreferencesController::FrameKey));
+    EXPECT_EVENTUALLY(store->contains(PreferencesController::FrameKey));
     EXPECT_FALSE(PreferencesController::FrameKey.contains(QLatin1Char('.')));
     preferences.reset();
 

@@ -30,19 +30,23 @@ protected:
 
 TEST_F(ConsoleLinkTest, TransmitKeyBoxAppliesToTheOpenConsoleAtOnce)
 {
-    auto *transmit = consoleControl<QPushButton>(QStringLiteral("transmitOutlet"));
-    ASSERT_TRUE(transmit->shortcut().isEmpty());
+    auto *lineIn = consoleControl<QLineEdit>(QStringLiteral("lineInOutlet"));
+    lineIn->setText(QStringLiteral("test"));
+    const auto pressReturn = [lineIn] { QTest::keyClick(lineIn, Qt::Key_Return); };
+    pressReturn();
+    ASSERT_EQ(keying_->sends, 0);
     open();
-    EXPECT_EQ(preferences->consoleController(), delegate->consoleController());
 
     auto *box = control<QCheckBox>(QStringLiteral("transmitKeyCheckBox"));
     QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_EQ(transmit->shortcut(), QKeySequence(Qt::Key_Return));
     EXPECT_TRUE(store->boolValue(KLKRransmitKeyEquivKey));
+    pressReturn();
+    EXPECT_EQ(keying_->sends, 1);
 
     QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_TRUE(transmit->shortcut().isEmpty());
     EXPECT_FALSE(store->boolValue(KLKRransmitKeyEquivKey));
+    pressReturn();
+    EXPECT_EQ(keying_->sends, 1);
 }
 
 TEST_F(ConsoleLinkTest, LabelEditedRetitlesTheConsoleKeyAtOnce)
@@ -63,7 +67,6 @@ TEST_F(ConsoleLinkTest, LabelEditedRetitlesTheConsoleKeyAtOnce)
 TEST_F(PreferencesTest, TransmitKeyBoxWithoutConsoleOnlyStores)
 {
     open();
-    ASSERT_EQ(preferences->consoleController(), nullptr);
     QTest::mouseClick(control<QCheckBox>(QStringLiteral("transmitKeyCheckBox")), Qt::LeftButton);
     EXPECT_EQ(store->persistentValue(KLKRransmitKeyEquivKey), QVariant(true));
 }

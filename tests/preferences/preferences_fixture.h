@@ -16,15 +16,25 @@
 
 #include <memory>
 
-// A keying controller that sends nothing, so that a launched delegate never touches a serial port.
+// A keying controller that sends nothing, so that a launched delegate never touches a serial port; it
+// counts the texts it was given.
 class SilentKeyingController : public KeyingController
 {
 public:
-    int cwSendString(const QString &) override { return 0; }
+    int cwSendString(const QString &) override
+    {
+        ++sends;
+        return 0;
+    }
     int cwIsSending() const override { return 0; }
     void cwSendStop() override {}
     void cwSendClear() override {}
     void cwBeaconTransmission() override {}
+    bool cwBeaconArmed() const override { return false; }
+    int cwBeaconPauseLeft() const override { return 0; }
+    void cwBeaconDisarm() override {}
+
+    int sends = 0;
 };
 
 class PreferencesTest : public testing::Test
@@ -36,8 +46,10 @@ protected:
         ASSERT_TRUE(devices.isValid());
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         store->registerDefaults(registeredDefaults());
-        delegate = std::make_unique<AppDelegate>(*store, [](SettingsStore &, ConsoleLookup) {
-            return std::make_unique<SilentKeyingController>();
+        delegate = std::make_unique<AppDelegate>(*store, [this](SettingsStore &, ConsoleLookup) {
+            auto keying = std::make_unique<SilentKeyingController>();
+            keying_ = keying.get();
+            return keying;
         });
     }
 
@@ -51,8 +63,8 @@ protected:
     // The window discovers the ports of the fake device tree, never the host's.
     PreferencesController &open()
     {
-        preferences = std::make_unique<PreferencesController>(*store, *delegate, nullptr,
-                                                              SerialPortScanner(devices.root()));
+        preferences =
+            std::make_unique<PreferencesController>(*store, nullptr, SerialPortScanner(devices.root()));
         return *preferences;
     }
 
@@ -75,4 +87,5 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
     FakeDeviceTree devices;
     std::unique_ptr<PreferencesController> preferences;
+    SilentKeyingController *keying_ = nullptr;
 };
