@@ -214,6 +214,15 @@ class Keylark:
                                env=self.tool_env, capture_output=True, text=True, timeout=10)
         return found.stdout.split()
 
+    def wait_for_window(self, name, timeout=10):
+        """The first of this run's visible windows whose name matches, once it shows."""
+        deadline = time.monotonic() + timeout
+        while not (found := self.windows("--onlyvisible", "--name", name)):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"no window named {name} showed")
+            time.sleep(0.05)
+        return found[0]
+
     def own_window(self, timeout):
         """The console window of this run, once it is shown."""
         deadline = time.monotonic() + timeout

@@ -2,7 +2,7 @@
 """End-to-end test of keylark: the real program under Xvfb, real key presses through xdotool, and a
 stand-in serial device (an LD_PRELOAD library) that records every change of the modem-control lines.
 
-Usage: run_e2e.py KEYLARK FAKE_SERIAL_LIBRARY [--screenshot PNG]
+Usage: run_e2e.py KEYLARK FAKE_SERIAL_LIBRARY [--screenshots DIRECTORY]
 Exits 0 on success, 1 on failure, 77 (skipped) when Xvfb, xdotool or dbus-daemon is missing."""
 
 import argparse
@@ -109,21 +109,75 @@ def test_port_that_does_not_open(program, preload, display, bus):
     shutil.rmtree(workdir, ignore_errors=True)
 
 
-def take_screenshot(program, preload, display, bus, path):
+def test_escape_from_preferences(program, preload, display, bus):
+    """Esc pressed in the preferences window, where $C is edited mid-QSO, stops the transmission within
+    one element."""
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
-    stored = {"messageG1F2": "$C 5nn tu", "messageG1LabelF2": "Report", "messageG1F3": "qrz?",
-              "messageG1LabelF3": "QRZ", "messageG1F4": "73 tu $M e e", "messageG1LabelF4": "73",
-              "messageG1F5": "cq test $M $M test", "messageG1LabelF5": "CQ Test", "messageG2Label": "Contest",
-              "messageG3Label": "DX", "wpm": 22}
-    with ks.Keylark(program, preload, display, settings(device, **stored), workdir, device, bus) as app:
+    with ks.Keylark(program, preload, display, settings(device), workdir, device, bus) as app:
+        app.type_text("paris paris paris")
+        app.key("Return")
+        app.key("ctrl+comma")
+        preferences = app.wait_for_window("^Keylark Preferences$")
+        app.xdotool("windowfocus", "--sync", preferences)
+        deadline = time.monotonic() + 10
+        while len(app.edges()) < 20 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        check(len(app.edges()) >= 20, "the transmission runs when the preferences window has the focus")
+        before = time.monotonic()
+        app.xdotool("key", "--window", preferences, "Escape")
+        after = time.monotonic()
+        edges = app.wait_until_quiet(up_bits=UP)
+        dah = 3 * 1.2 / WPM
+        late = [t for t, bits in edges if bits == DOWN and t > after + 0.1]
+        check(not late, f"no element starts after Esc ({len(late)} did)")
+        check(edges[-1][0] <= after + dah + 0.15,
+              f"the line is key-up {(edges[-1][0] - before) * 1000:.0f} ms after Esc, within one element")
+        text, _ = ks.decode(edges, DOWN, WPM)
+        check(len(text) < len("PARIS PARIS PARIS"), f"the text was cut short (sent {text!r})")
+        app.xdotool("windowfocus", "--sync", app.window)
+        check(app.quit() == 0, "keylark ends cleanly")
+    shutil.rmtree(workdir, ignore_errors=True)
+
+
+SHOWCASE = {"messageG1F2": "$C 5nn tu", "messageG1LabelF2": "Report", "messageG1F3": "qrz?",
+            "messageG1LabelF3": "QRZ", "messageG1F4": "73 tu $M e e", "messageG1LabelF4": "73",
+            "messageG1F5": "cq test $M $M test", "messageG1LabelF5": "CQ Test", "messageG1LabelF6": "Exchange",
+            "messageG2Label": "Contest", "messageG3Label": "DX", "wpm": 22, "beaconDelay": 5, "macroC": "dl1abc",
+            "macroR": "599"}
+
+
+def snapshot(app, path):
+    subprocess.run(["import", "-window", app.window, path], env=app.tool_env, check=True, timeout=20)
+    print("screenshot written to", path)
+
+
+def take_screenshots(program, preload, display, bus, directory):
+    """The console at its default size while a beacon runs, at 800x480, and on a first start."""
+    workdir = ks.new_workdir()
+    device = os.path.join(workdir, "ttyFAKE0")
+    with ks.Keylark(program, preload, display, settings(device, **SHOWCASE), workdir, device, bus) as app:
         app.type_text("cq cq de ab1cd ab1cd k")
         app.key("Return")
         app.wait_until_quiet(up_bits=UP)
-        app.key("F5")
-        time.sleep(2.5)
-        subprocess.run(["import", "-window", app.window, path], env=app.tool_env, check=True, timeout=20)
-        print("screenshot written to", path)
+        app.key("ctrl+a")
+        app.type_text("vvv")
+        app.key("alt+c")  # Console > Beacon
+        app.key("b")
+        # About 2 s of keying at 22 wpm, then the 5 s pause counting down.
+        time.sleep(3.5)
+        snapshot(app, os.path.join(directory, "console.png"))
+        app.key("Escape")
+        app.xdotool("windowsize", "--sync", app.window, "800", "480")
+        time.sleep(0.8)
+        snapshot(app, os.path.join(directory, "console-800x480.png"))
+        app.quit()
+    shutil.rmtree(workdir, ignore_errors=True)
+
+    workdir = ks.new_workdir()
+    with ks.Keylark(program, preload, display, {}, workdir, os.path.join(workdir, "ttyFAKE0"), bus) as app:
+        time.sleep(0.5)
+        snapshot(app, os.path.join(directory, "console-first-start.png"))
         app.quit()
     shutil.rmtree(workdir, ignore_errors=True)
 
@@ -132,7 +186,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("keylark")
     parser.add_argument("fake_serial")
-    parser.add_argument("--screenshot")
+    parser.add_argument("--screenshots", metavar="DIRECTORY")
     args = parser.parse_args()
 
     missing = ks.missing_tools()
@@ -142,11 +196,12 @@ def main():
 
     test_no_display(args.keylark)
     with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
-        if args.screenshot:
-            take_screenshot(args.keylark, args.fake_serial, xvfb.display, bus.address, args.screenshot)
+        if args.screenshots:
+            take_screenshots(args.keylark, args.fake_serial, xvfb.display, bus.address, args.screenshots)
             return 0
         test_keying(args.keylark, args.fake_serial, xvfb.display, bus.address)
         test_port_that_does_not_open(args.keylark, args.fake_serial, xvfb.display, bus.address)
+        test_escape_from_preferences(args.keylark, args.fake_serial, xvfb.display, bus.address)
     print(f"{len(failures)} failure(s)")
     return 1 if failures else 0
 
