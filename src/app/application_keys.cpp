@@ -38,7 +38,7 @@ bool ApplicationKeys::eventFilter(QObject *watched, QEvent *event)
         console->cancelAction();
         return false; // a dialog still closes
     }
-    if (QApplication::activeModalWidget())
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
         return false;
     if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12) {
         if (!key->isAutoRepeat())

@@ -92,7 +92,8 @@ bool isGroupLabelKey(const QString &key)
 
 } // namespace
 
-PreferencesController::PreferencesController(SettingsStore &store, QWidget *parent, const SerialPortScanner &scanner)
+PreferencesController::PreferencesController(SettingsStore &store, QWidget *parent,
+                                             const SerialPortScanner &scanner)
     : QMainWindow(parent), ui_(std::make_unique<Ui::Preferences>()), store_(store), scanner_(scanner)
 {
     initPreferencesResources();
