@@ -129,9 +129,10 @@ def test_escape_from_preferences(program, preload, display, bus):
         after = time.monotonic()
         edges = app.wait_until_quiet(up_bits=UP)
         dah = 3 * 1.2 / WPM
-        late = [t for t, bits in edges if bits == DOWN and t > after + 0.1]
+        handling = 0.2  # s for the X server and Qt to deliver the key on a busy machine
+        late = [t for t, bits in edges if bits == DOWN and t > after + handling]
         check(not late, f"no element starts after Esc ({len(late)} did)")
-        check(edges[-1][0] <= after + dah + 0.15,
+        check(edges[-1][0] <= after + handling + dah,
               f"the line is key-up {(edges[-1][0] - before) * 1000:.0f} ms after Esc, within one element")
         text, _ = ks.decode(edges, DOWN, WPM)
         check(len(text) < len("PARIS PARIS PARIS"), f"the text was cut short (sent {text!r})")
