@@ -12,7 +12,6 @@
 #include "ui_Console.h"
 #include "widgets/wheel_guard.h"
 
-#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
