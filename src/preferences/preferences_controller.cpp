@@ -7,6 +7,7 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "ui_Preferences.h"
+#include "widgets/fitting_scroll_area.h"
 #include "widgets/wheel_guard.h"
 
 #include <QAction>
@@ -19,7 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTabBar>
@@ -106,7 +107,9 @@ PreferencesController::PreferencesController(SettingsStore &store, QWidget *pare
     discoverDevices();
 
     awakeFromNib();
-    restoreGeometry(QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1()));
+    // Without a frame of its own the window takes what its panes ask for, as far as the screen allows.
+    if (!restoreGeometry(QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1())))
+        resize(sizeHint().expandedTo(size()).boundedTo(screen()->availableSize()));
 }
 
 PreferencesController::~PreferencesController() = default;
@@ -264,9 +267,7 @@ void PreferencesController::makePanesScroll()
         QWidget *pane = preferencesTab->widget(index);
         auto *content = new QWidget;
         content->setLayout(pane->layout());
-        auto *area = new QScrollArea(pane);
-        area->setFrameShape(QFrame::NoFrame);
-        area->setWidgetResizable(true);
+        auto *area = new FittingScrollArea(pane);
         area->setWidget(content);
         auto *layout = new QVBoxLayout(pane);
         layout->setContentsMargins(0, 0, 0, 0);

@@ -1,0 +1,15 @@
+#include "widgets/fitting_scroll_area.h"
+
+FittingScrollArea::FittingScrollArea(QWidget *parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+}
+
+QSize FittingScrollArea::sizeHint() const
+{
+    if (!widget())
+        return QScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return widget()->sizeHint() + QSize(frame, frame);
+}
