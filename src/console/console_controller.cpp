@@ -190,12 +190,15 @@ void ConsoleController::installKeyShortcuts()
         }
     }
     textViewOutlet->installEventFilter(this);
+    ui_->clockLabel->installEventFilter(this);
 }
 
 // The log can be reached with Tab, to be read or copied from, but what the operator types goes on into
 // the input line.
 bool ConsoleController::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui_->clockLabel && event->type() == QEvent::Resize)
+        showClock();
     if (watched != textViewOutlet || event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
@@ -336,10 +339,15 @@ void ConsoleController::setDateJST(const QDateTime &date)
     emit dateJSTChanged(date);
 }
 
+// The date goes first when the window is narrow; the local time and UTC always show.
 void ConsoleController::showClock()
 {
-    ui_->clockLabel->setText(dateJST_.toLocalTime().toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss")) +
-                             dateJST_.toUTC().toString(QStringLiteral("  '·  UTC' HH:mm")));
+    QLabel *clock = ui_->clockLabel;
+    const QString times = dateJST_.toLocalTime().toString(QStringLiteral("HH:mm:ss")) +
+                          dateJST_.toUTC().toString(QStringLiteral("  '·  UTC' HH:mm"));
+    const QString full = dateJST_.toLocalTime().toString(QStringLiteral("yyyy-MM-dd  ")) + times;
+    clock->setMinimumWidth(clock->fontMetrics().horizontalAdvance(times) + 4);
+    clock->setText(clock->fontMetrics().horizontalAdvance(full) < clock->width() ? full : times);
 }
 
 void ConsoleController::functionKeyClear()

@@ -288,6 +288,11 @@ TEST_F(LongLabelsTest, ConsoleFitsASmallScreenWithLabelsElided)
     EXPECT_TRUE(cell->isElided());
     EXPECT_TRUE(cell->text().endsWith(QChar(0x2026))) << cell->text().toStdString();
     EXPECT_EQ(cell->toolTip(), QStringLiteral("Contest exchange with serial number 1\n5nn $C"));
+
+    console->toggleDrawer();
+    EXPECT_LE(console->minimumSizeHint().width(), 800) << "with the keyer panel open";
+    console->resize(800, 480);
+    EXPECT_EVENTUALLY(label(QStringLiteral("clockLabel"))->text().contains(QStringLiteral("UTC")));
 }
 
 } // namespace
