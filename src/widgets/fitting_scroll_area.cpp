@@ -4,6 +4,8 @@ FittingScrollArea::FittingScrollArea(QWidget *parent) : QScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
+    // Tab goes to the controls inside, which the area scrolls into view; the area itself is no stop.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 QSize FittingScrollArea::sizeHint() const
