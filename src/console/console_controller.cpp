@@ -2,6 +2,7 @@
 
 #include "compose/keyer.h"
 #include "console/console_host.h"
+#include "console/console_narration.h"
 #include "console/function_key_cell.h"
 #include "console/function_key_row.h"
 #include "keying/diagnostics.h"
@@ -10,6 +11,9 @@
 #include "settings/settings_store.h"
 #include "status/status_report.h"
 #include "ui_Console.h"
+#include "widgets/announcer.h"
+#include "widgets/inner_control_names.h"
+#include "widgets/readable_colours.h"
 #include "widgets/wheel_guard.h"
 
 #include <QApplication>
@@ -25,6 +29,8 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QThread>
@@ -40,13 +46,15 @@ constexpr int frameSaveDelay = 500;      // ms after the last move or resize
 const int wpmMaximum = int(KLKWpmRange.maximum);
 const int wpmMinimum = int(KLKWpmRange.minimum);
 
-// Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font.
+// Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font; a
+// little larger than the desktop's text, and as much larger as the operator has made that.
 QFont logFont()
 {
     const QString family = QStringLiteral("DejaVu Sans Mono");
     QFont font = QFontDatabase::hasFamily(family) ? QFont(family)
                                                   : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(12);
+    const qreal desktop = QApplication::font().pointSizeF();
+    font.setPointSizeF(std::max(12.0, desktop > 0 ? desktop * 4 / 3 : 12.0));
     return font;
 }
 
@@ -85,10 +93,13 @@ ConsoleController::ConsoleController(SettingsStore &store, ConsoleHost &host, QW
 
     buildStatusBar();
     buildSetupHint();
+    announcer_ = new Announcer(statusBar());
+    narration_ = new ConsoleNarration(*announcer_, this);
     connectCommands();
     bindDrawer();
     bindCallAndReport();
     installKeyShortcuts();
+    nameControls();
     awakeFromNib();
 }
 
@@ -174,8 +185,33 @@ void ConsoleController::bindCallAndReport()
         binding->setConverters(&SettingBinding::readText, &SettingBinding::storeTextOrAbsent);
         noteBindings_.push_back(std::move(binding));
     }
-    setTabOrder(lineInOutlet, callOutlet);
-    setTabOrder(callOutlet, rstOutlet);
+}
+
+// Tab goes from the input line to the notes of the station worked, the log, the message groups and the
+// messages of the group shown, then through the keyer panel when it is open, and back to the input line.
+void ConsoleController::orderTabs()
+{
+    // The tab bar takes the focus itself; its tab widget, which would only pass it on, is no stop of its own.
+    messageTabOutlet->setFocusPolicy(Qt::NoFocus);
+    messageTabOutlet->tabBar()->setFocusPolicy(Qt::TabFocus);
+    QList<QWidget *> order = {lineInOutlet, callOutlet, rstOutlet, textViewOutlet,
+                              messageTabOutlet->tabBar()};
+    for (int group = 1; group <= GROUPCOUNT; ++group) {
+        if (auto *page = messageTabOutlet->findChild<QWidget *>(groupIdentifier(group)))
+            order += page->findChild<QTreeWidget *>();
+    }
+    order += {ui_->speedSpinBox, ui_->dahRatioSpinBox, ui_->letterRatioSpinBox, ui_->wordRatioSpinBox,
+              ui_->beaconDelaySpinBox};
+    order.removeAll(nullptr);
+    for (qsizetype index = 1; index < order.size(); ++index)
+        setTabOrder(order.at(index - 1), order.at(index));
+}
+
+// Names that the form cannot give: the parts Qt adds to the controls, and the group tabs.
+void ConsoleController::nameControls()
+{
+    InnerControlNames::nameAll(this);
+    orderTabs();
 }
 
 void ConsoleController::installKeyShortcuts()
@@ -228,6 +264,8 @@ void ConsoleController::awakeFromNib()
     refreshMessagePages();
     showSetupHint();
     showStatus();
+    followPalette();
+    followFont();
     updateSpeedLabel();
     updateSendingIndicator();
     dateUpdate();
@@ -239,7 +277,7 @@ void ConsoleController::showWindow()
         windowLoaded_ = true;
         const QByteArray frame = QByteArray::fromBase64(store_.stringValue(FrameKey).toLatin1());
         if (frame.isEmpty() || !restoreGeometry(frame))
-            resize(980, 680);
+            resize(QSize(980, 680).expandedTo(minimumSizeHint()));
     }
     show();
     raise();
@@ -288,7 +326,10 @@ template <typename Function> void ConsoleController::onInterfaceThread(Function 
 
 void ConsoleController::appendText(const QString &text)
 {
-    onInterfaceThread([this, text] { insertAtEnd(text, false); });
+    onInterfaceThread([this, text] {
+        insertAtEnd(text, false);
+        narration_->echoed(text);
+    });
 }
 
 void ConsoleController::appendTextWithColor(const QString &text)
@@ -301,6 +342,7 @@ void ConsoleController::appendPrompt(const QString &text)
 {
     onInterfaceThread([this, text] {
         status_.transmissionStarted();
+        narration_->passStarted(keyer_->beaconArmed());
         insertAtEnd(text, true);
     });
 }
@@ -314,11 +356,17 @@ void ConsoleController::insertAtEnd(const QString &text, bool prompt)
 {
     QTextCursor cursor(textViewOutlet->document());
     cursor.movePosition(QTextCursor::End);
+    const bool following =
+        !textViewOutlet->hasFocus() || textViewOutlet->textCursor().position() == cursor.position();
     QTextCharFormat format;
     if (prompt)
-        format.setForeground(textViewOutlet->palette().color(QPalette::PlaceholderText));
+        format.setForeground(
+            ReadableColours::muted(textViewOutlet->palette(), QPalette::Base, QPalette::Text));
     cursor.insertText(text, format);
-    // The caret goes to the end and any selection of the operator's is dropped, as typed input would.
+    // The caret goes to the end and any selection of the operator's is dropped, as typed input would;
+    // but while the operator reads the log from the keyboard the caret stays where they read.
+    if (!following)
+        return;
     textViewOutlet->setTextCursor(cursor);
     textViewOutlet->ensureCursorVisible();
 }
@@ -361,7 +409,6 @@ void ConsoleController::buildStatusBar()
 {
     statusError_ = new QLabel(this);
     statusError_->setObjectName(QStringLiteral("statusError"));
-    statusError_->setStyleSheet(QStringLiteral("QLabel { color: #c62828; font-weight: bold; }"));
     statusInformation_ = new QLabel(this);
     statusInformation_->setObjectName(QStringLiteral("statusInformation"));
     for (QLabel *label : {statusError_, statusInformation_}) {
@@ -383,14 +430,13 @@ void ConsoleController::showStatus()
     statusError_->setVisible(!error.isEmpty());
     statusInformation_->setText(status_.information());
     statusInformation_->setToolTip(status_.information());
+    narration_->statusShown(shown, status_.information());
 }
 
 void ConsoleController::buildSetupHint()
 {
     setupHint_ = new QFrame(this);
     setupHint_->setObjectName(QStringLiteral("setupHint"));
-    setupHint_->setStyleSheet(QStringLiteral("#setupHint { background: #fff4ce; border: 1px solid #e0c060; "
-                                             "border-radius: 4px; } QLabel { color: #3a3000; }"));
     auto *layout = new QHBoxLayout(setupHint_);
     layout->setContentsMargins(10, 6, 6, 6);
     setupHintText_ = new QLabel(setupHint_);
@@ -438,28 +484,106 @@ void ConsoleController::updateSendingIndicator()
 {
     const bool sending = keyer_->isSending();
     const bool beacon = keyer_->beaconArmed();
+    narration_->keyerState(sending, beacon);
     const int pauseLeft = sending && beacon ? keyer_->beaconPauseLeft() : 0;
     QString text = tr("IDLE");
-    QString colours = QStringLiteral("background: palette(mid); color: palette(base);");
+    Badge badge = Badge::Idle;
     if (sending && beacon) {
         text = pauseLeft > 0 ? tr("BEACON %1 s").arg(pauseLeft) : tr("BEACON");
-        colours = pauseLeft > 0 ? QStringLiteral("background: #ef6c00; color: white;")
-                                : QStringLiteral("background: #d32f2f; color: white;");
+        badge = pauseLeft > 0 ? Badge::Pause : Badge::OnAir;
     } else if (sending) {
         text = tr("SENDING");
-        colours = QStringLiteral("background: #d32f2f; color: white;");
+        badge = Badge::OnAir;
     } else if (beacon) {
         text = tr("BEACON ARMED");
-        colours = QStringLiteral("background: #ffe082; color: #4e3b00;");
+        badge = Badge::Armed;
     }
     QLabel *indicator = ui_->sendingIndicator;
-    if (indicator->text() == text && indicator->property("sending").isValid())
-        return;
     indicator->setProperty("sending", sending);
+    if (indicator->text() == text && badge_ == badge)
+        return;
     indicator->setText(text);
-    indicator->setStyleSheet(QStringLiteral("QLabel { %1 border-radius: 4px; padding: 3px 10px; "
-                                            "font-weight: bold; }")
-                                 .arg(colours));
+    badge_ = badge;
+    styleBadge();
+}
+
+// Red on air, amber in a beacon's pause, yellow when armed; in a high-contrast theme the theme's own two
+// colours, reversed on air and with a dashed frame when armed.
+void ConsoleController::styleBadge()
+{
+    QString colours;
+    if (ReadableColours::isHighContrast(palette())) {
+        switch (badge_) {
+        case Badge::Idle:
+            colours = QStringLiteral("border: 1px solid palette(window-text);");
+            break;
+        case Badge::Armed:
+            colours = QStringLiteral("border: 2px dashed palette(window-text);");
+            break;
+        case Badge::OnAir:
+        case Badge::Pause:
+            colours = QStringLiteral("background: palette(window-text); color: palette(window);");
+            break;
+        }
+    } else {
+        switch (badge_) {
+        case Badge::Idle:
+            colours = QStringLiteral("border: 1px solid palette(mid); color: palette(window-text);");
+            break;
+        case Badge::Armed:
+            colours = QStringLiteral("background: #ffe082; color: #4e3b00;");
+            break;
+        case Badge::OnAir:
+            colours = QStringLiteral("background: #c62828; color: white;");
+            break;
+        case Badge::Pause:
+            colours = QStringLiteral("background: #a84300; color: white;");
+            break;
+        }
+    }
+    ui_->sendingIndicator->setStyleSheet(
+        QStringLiteral("QLabel { %1 border-radius: 4px; padding: 3px 10px; font-weight: bold; }")
+            .arg(colours));
+}
+
+// The status line's error in red and the set-up hint on yellow, unless the theme is one of high contrast.
+void ConsoleController::followPalette()
+{
+    const bool high = ReadableColours::isHighContrast(palette());
+    statusError_->setStyleSheet(high ? QStringLiteral("QLabel { font-weight: bold; }")
+                                     : QStringLiteral("QLabel { color: #b71c1c; font-weight: bold; }"));
+    setupHint_->setStyleSheet(
+        high ? QStringLiteral("#setupHint { border: 2px solid palette(window-text); border-radius: 4px; }")
+             : QStringLiteral("#setupHint { background: #fff4ce; border: 1px solid #e0c060; "
+                              "border-radius: 4px; } QLabel { color: #3a3000; }"));
+    styleBadge();
+}
+
+// Fields and labels as wide as their text in the desktop's font, however large the operator made it.
+void ConsoleController::followFont()
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 12;
+    callOutlet->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("MM0MMM/MM")) + frame);
+    rstOutlet->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("5999")) + frame);
+    ui_->speedLabel->setMinimumWidth(metrics.horizontalAdvance(tr("%1 wpm").arg(wpmMaximum)) + 8);
+    QFont bold = font();
+    bold.setBold(true);
+    ui_->sendingIndicator->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(tr("BEACON ARMED")) + 24);
+    if (store_.stringValue(KLKConsoleLogFontKey).isEmpty())
+        restoreLogFont();
+    // A larger font may need a larger window: grow it rather than squeeze the controls.
+    if (windowLoaded_)
+        resize(size().expandedTo(minimumSizeHint()));
+}
+
+void ConsoleController::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        followPalette();
+    else if (event->type() == QEvent::FontChange)
+        followFont();
 }
 
 void ConsoleController::updateSpeedLabel()
@@ -497,6 +621,7 @@ void ConsoleController::sendAction()
     const QString text = lineInOutlet->text();
     if (text.isEmpty())
         return;
+    narration_->requested(text);
     keyer_->sendMessage(text, selectedMessageGroup());
 }
 
@@ -511,6 +636,7 @@ void ConsoleController::clearAction()
 // Also takes back a beacon that was asked for and has not begun.
 void ConsoleController::cancelAction()
 {
+    narration_->stopRequested();
     keyer_->sendStop();
     keyer_->beaconDisarm();
     G_KLKFunctionKeyPrevious = 0;
@@ -533,12 +659,14 @@ void ConsoleController::wpmUp()
 {
     const int wpm = store_.intValue(KLKWpmKey);
     store_.setValue(KLKWpmKey, double(wpm >= wpmMaximum ? wpmMaximum : wpm + 1));
+    narration_->speedSet(store_.intValue(KLKWpmKey));
 }
 
 void ConsoleController::wpmDown()
 {
     const int wpm = store_.intValue(KLKWpmKey);
     store_.setValue(KLKWpmKey, double(wpm <= wpmMinimum ? wpmMinimum : wpm - 1));
+    narration_->speedSet(store_.intValue(KLKWpmKey));
 }
 
 void ConsoleController::messageGroupChange(QObject *sender)
@@ -605,8 +733,13 @@ void ConsoleController::pressFunctionKey(int key)
 {
     if (key < 1 || key > FUNCTIONCOUNT)
         return;
+    functionAction(functionKeyCell(key));
+}
+
+FunctionKeyCell *ConsoleController::functionKeyCell(int key) const
+{
     FunctionKeyRow *const rows[] = {f1tof4Outlet, f5tof8Outlet, f9tof12Outlet};
-    functionAction(
+    return static_cast<FunctionKeyCell *>(
         rows[(key - 1) / FunctionKeyRow::columnCount]->cellAt(0, (key - 1) % FunctionKeyRow::columnCount));
 }
 
@@ -640,8 +773,9 @@ void ConsoleController::setFunctionTitle(const QString &identifier)
             binding->setConverters(&SettingBinding::readText, nullptr);
             titleBindings_.push_back(std::move(binding));
             // Not bound: the tool tip shows the message as stored when the group was selected.
-            row->setToolTipForCell(store_.stringValue(messageKey(identifier, FunctionKeyRow::tag(cell))),
-                                   cell);
+            const QString message = store_.stringValue(messageKey(identifier, FunctionKeyRow::tag(cell)));
+            row->setToolTipForCell(message, cell);
+            static_cast<FunctionKeyCell *>(cell)->setCurrentMessage(message);
         }
     }
 }
@@ -671,6 +805,10 @@ void ConsoleController::settingChanged(const QString &key)
     if (!key.startsWith(QStringLiteral("messageG")))
         return;
     refreshMessagePages();
+    for (int function = 1; function <= FUNCTIONCOUNT; ++function) {
+        if (key == messageKey(selectedMessageGroup(), function))
+            functionKeyCell(function)->setCurrentMessage(store_.stringValue(key));
+    }
     if (key == groupLabelKey(selectedMessageGroup()))
         setSelectedMessageGroup(selectedMessageGroup());
 }
@@ -692,6 +830,7 @@ void ConsoleController::refreshMessagePage(int group)
     const QVariant groupLabel =
         store_.contains(labelSetting) ? store_.value(labelSetting) : QVariant(identifier);
     messageTabOutlet->setTabText(messageTabOutlet->indexOf(page), literalButtonText(groupLabel).toString());
+    view->setAccessibleName(tr("Stored messages of group %1").arg(SettingsStore::toText(groupLabel)));
     view->setMinimumHeight(40); // a small screen keeps its room for the log
     if (view->topLevelItemCount() != FUNCTIONCOUNT) {
         view->clear();

@@ -15,7 +15,10 @@ namespace Ui {
 class Console;
 }
 
+class Announcer;
 class ConsoleHost;
+class ConsoleNarration;
+class FunctionKeyCell;
 class FunctionKeyRow;
 class Keyer;
 class QLabel;
@@ -94,6 +97,7 @@ signals:
     void closed();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -106,6 +110,12 @@ private:
     void bindDrawer();
     void bindCallAndReport();
     void installKeyShortcuts();
+    void nameControls();
+    void orderTabs();
+    void styleBadge();
+    void followPalette();
+    void followFont();
+    FunctionKeyCell *functionKeyCell(int key) const;
     void buildStatusBar();
     void buildSetupHint();
     void showStatus();
@@ -131,6 +141,10 @@ private:
     QString sendText_;
     QDateTime dateJST_;
     std::function<void()> beep_;
+    enum class Badge { Idle, OnAir, Pause, Armed };
+    Badge badge_ = Badge::Idle;
+    Announcer *announcer_ = nullptr;
+    ConsoleNarration *narration_ = nullptr;
     QTimer sendingPoll_;
     QTimer frameSave_;
     bool windowLoaded_ = false;

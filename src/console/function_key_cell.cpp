@@ -1,23 +1,23 @@
 #include "console/function_key_cell.h"
 
+#include <QEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 
-namespace {
+#include <algorithm>
 
-constexpr int narrowest = 48; // px: room for "F12" and its frame
-
-} // namespace
-
-FunctionKeyCell::FunctionKeyCell(const QString &label, QWidget *parent) : QPushButton(parent), label_(label)
+FunctionKeyCell::FunctionKeyCell(const QString &keyName, QWidget *parent)
+    : QPushButton(parent), keyName_(keyName), label_(keyName)
 {
-    showLabel();
+    keepKeyNameShown();
+    nameForReaders();
 }
 
 void FunctionKeyCell::setLabel(const QString &label)
 {
     label_ = label;
     showLabel();
+    nameForReaders();
 }
 
 void FunctionKeyCell::setMessage(const QString &message)
@@ -26,14 +26,47 @@ void FunctionKeyCell::setMessage(const QString &message)
     showLabel();
 }
 
+void FunctionKeyCell::setCurrentMessage(const QString &message)
+{
+    setAccessibleDescription(message.isEmpty() ? tr("No message stored") : message);
+}
+
+// Room for "F12" and the button's frame in the font the button has, and never less than at the usual
+// font size.
 QSize FunctionKeyCell::sizeHint() const
 {
-    return {narrowest, QPushButton::sizeHint().height()};
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const int text = fontMetrics().horizontalAdvance(QStringLiteral("F12"));
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_ButtonMargin, &option, this) + 8;
+    return {std::max(48, text + margins), QPushButton::sizeHint().height()};
 }
 
 QSize FunctionKeyCell::minimumSizeHint() const
 {
-    return {narrowest, QPushButton::minimumSizeHint().height()};
+    return {sizeHint().width(), QPushButton::minimumSizeHint().height()};
+}
+
+void FunctionKeyCell::changeEvent(QEvent *event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        keepKeyNameShown();
+}
+
+// However narrow the row, "F12" stays whole.
+void FunctionKeyCell::keepKeyNameShown()
+{
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("F12")) +
+                    2 * style()->pixelMetric(QStyle::PM_ButtonMargin, &option, this) + 4);
+    showLabel();
+}
+
+void FunctionKeyCell::nameForReaders()
+{
+    setAccessibleName(label_.isEmpty() || label_ == keyName_ ? keyName_ : tr("%1, %2").arg(keyName_, label_));
 }
 
 void FunctionKeyCell::resizeEvent(QResizeEvent *event)

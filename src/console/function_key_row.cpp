@@ -8,7 +8,7 @@ FunctionKeyRow::FunctionKeyRow(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+    layout->setSpacing(4);
 }
 
 void FunctionKeyRow::setFirstKey(int firstKey)
