@@ -8,6 +8,8 @@
 #include "settings/settings_store.h"
 #include "ui_Preferences.h"
 #include "widgets/fitting_scroll_area.h"
+#include "widgets/inner_control_names.h"
+#include "widgets/readable_colours.h"
 #include "widgets/wheel_guard.h"
 
 #include <QAction>
@@ -202,7 +204,11 @@ void PreferencesController::awakeFromNib()
     const QString selected = store_.stringValue(KLKPreferenceSelectedKey);
     // A stored pane that names none of ours opens the first one, and keeps what is stored.
     selectPane(toolbarItemIdentifiers().contains(selected) ? selected : GeneralIdentifier);
+    // The toolbar switches the panes. The hidden tab bar takes no focus, and its tab widget passes none to
+    // it: Tab would stop there for good.
     preferencesTab->tabBar()->hide();
+    preferencesTab->tabBar()->setFocusPolicy(Qt::NoFocus);
+    preferencesTab->setFocusPolicy(Qt::NoFocus);
     makePanesScroll();
     installPaneKeys();
 
@@ -219,6 +225,26 @@ void PreferencesController::awakeFromNib()
     fillGroupSelectors();
     for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
         WheelGuard::guard(box);
+    InnerControlNames::nameAll(this);
+    muteNotes();
+}
+
+// The notes below the controls stand back from them in the theme's own muted colour, kept readable.
+void PreferencesController::muteNotes()
+{
+    QPalette notes;
+    notes.setColor(QPalette::WindowText, ReadableColours::muted(palette()));
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (label->property("note").toBool())
+            label->setPalette(notes);
+    }
+}
+
+void PreferencesController::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        muteNotes();
 }
 
 void PreferencesController::buildToolbar()

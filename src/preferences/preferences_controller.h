@@ -59,11 +59,13 @@ public:
     static inline const QString FrameKey = QStringLiteral("PreferencesWindowFrame");
 
 protected:
+    void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void awakeFromNib();
+    void muteNotes();
     void buildToolbar();
     void selectPane(const QString &identifier);
     void discoverDevices();
