@@ -6,6 +6,7 @@
 
 namespace {
 
+constexpr int regionCount = 3;
 const char *const regionRole = "keylarkAnnouncementRole";
 
 // Gives a region the role it was made with; every other widget keeps Qt's own interface.
@@ -17,14 +18,18 @@ QAccessibleInterface *regionInterface(const QString &className, QObject *object)
     return new QAccessibleWidget(widget, QAccessible::Role(widget->property(regionRole).toInt()));
 }
 
-QWidget *makeRegion(QWidget *host, const QString &name, QAccessible::Role role)
+QList<QWidget *> makeRegions(QWidget *host, const QString &name, QAccessible::Role role)
 {
-    auto *region = new QWidget(host);
-    region->setObjectName(name);
-    region->setProperty(regionRole, int(role));
-    region->setFixedSize(0, 0);
-    region->setFocusPolicy(Qt::NoFocus);
-    return region;
+    QList<QWidget *> regions;
+    for (int index = 0; index < regionCount; ++index) {
+        auto *region = new QWidget(host);
+        region->setObjectName(name);
+        region->setProperty(regionRole, int(role));
+        region->setFixedSize(0, 0);
+        region->setFocusPolicy(Qt::NoFocus);
+        regions.append(region);
+    }
+    return regions;
 }
 
 } // namespace
@@ -36,27 +41,23 @@ Announcer::Announcer(QWidget *host) : QObject(host)
         return true;
     }();
     Q_UNUSED(installed);
-    polite_ = makeRegion(host, QStringLiteral("announcement"), QAccessible::Notification);
-    assertive_ = makeRegion(host, QStringLiteral("alert"), QAccessible::AlertMessage);
-}
-
-QWidget *Announcer::region(Urgency urgency) const
-{
-    return urgency == Urgency::Assertive ? assertive_ : polite_;
+    polite_ = makeRegions(host, QStringLiteral("announcement"), QAccessible::Notification);
+    assertive_ = makeRegions(host, QStringLiteral("alert"), QAccessible::AlertMessage);
 }
 
 void Announcer::announce(const QString &text, Urgency urgency)
 {
     if (text.isEmpty())
         return;
-    QWidget *target = region(urgency);
-    target->setAccessibleName(text);
-    QAccessibleEvent named(target, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&named);
-    QAccessibleEvent shown(target, QAccessible::ObjectShow);
+    const bool assertive = urgency == Urgency::Assertive;
+    int &next = assertive ? nextAssertive_ : nextPolite_;
+    QWidget *region = (assertive ? assertive_ : polite_).at(next);
+    next = (next + 1) % regionCount;
+    region->setAccessibleName(text); // Qt reports the new name itself
+    QAccessibleEvent shown(region, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
-    if (urgency == Urgency::Assertive) {
-        QAccessibleEvent alert(target, QAccessible::Alert);
+    if (assertive) {
+        QAccessibleEvent alert(region, QAccessible::Alert);
         QAccessible::updateAccessibility(&alert);
     }
 }

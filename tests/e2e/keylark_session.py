@@ -177,7 +177,7 @@ class Keylark:
     """One run of the program on its own settings file and stand-in serial device, on the given session
     bus address or with none."""
 
-    def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:"):
+    def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:", extra_env=None):
         self.workdir = workdir
         self.line_log = os.path.join(workdir, "line.log")
         config = os.path.join(workdir, "config", "Keylark")
@@ -192,6 +192,7 @@ class Keylark:
             "XDG_RUNTIME_DIR": runtime, "QT_QPA_PLATFORM": "xcb", "LD_PRELOAD": preload,
             "KEYLARK_FAKE_SERIAL_PATH": fake_path, "KEYLARK_FAKE_SERIAL_LOG": self.line_log,
         })
+        env.update(extra_env or {})
         self.env = env
         self.display = display
         self.stdout_path = os.path.join(workdir, "stdout.txt")
