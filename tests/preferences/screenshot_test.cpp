@@ -1,8 +1,10 @@
 #include "preferences_fixture.h"
+#include "window_fit.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QTest>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
@@ -23,13 +25,42 @@ QPixmap withPopUpOpen(QWidget &window)
     return shot;
 }
 
-// Not a check: renders the five panes for the documentation when asked, e.g.
-// KEYLARK_SCREENSHOTS=docs preferences_tests --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
-TEST_F(PreferencesTest, DISABLED_Screenshots)
+// The window at the size that shows the whole of its pane, without scrolling.
+QPixmap wholePane(QWidget &window)
 {
-    const QString target = qEnvironmentVariable("KEYLARK_SCREENSHOTS");
-    if (target.isEmpty())
-        GTEST_SKIP() << "KEYLARK_SCREENSHOTS names no folder";
+    QTest::qWait(50);
+    window.resize(window.sizeHint());
+    QTest::qWait(50);
+    return window.grab();
+}
+
+class PreferencesScreenshots : public PreferencesTest
+{
+protected:
+    void SetUp() override
+    {
+        PreferencesTest::SetUp();
+        target = qEnvironmentVariable("KEYLARK_SCREENSHOTS");
+        if (target.isEmpty())
+            GTEST_SKIP() << "KEYLARK_SCREENSHOTS names no folder";
+        ASSERT_TRUE(QDir().mkpath(target));
+        fillShowcase();
+        open();
+        preferences->showWindow();
+    }
+    void fillShowcase();
+    void save(const QPixmap &shot, const QString &name) const
+    {
+        const QString file = QDir(target).filePath(name);
+        EXPECT_TRUE(shot.save(file)) << file.toStdString();
+    }
+    void showPane(int index) const { toolbar()->actions().at(index)->trigger(); }
+
+    QString target;
+};
+
+void PreferencesScreenshots::fillShowcase()
+{
     devices.addUart(QStringLiteral("ttyS0"), 4, QStringLiteral("pnp0/00:04"));
     devices.addUsbAdapter(FtdiAdapter);
     devices.addUsbAdapter(ArduinoBoard);
@@ -64,18 +95,34 @@ TEST_F(PreferencesTest, DISABLED_Screenshots)
             store->setValue(messageKey(QStringLiteral("messageG1"), key), messages.at(key - 1));
     }
     store->setValue(QStringLiteral("messageG1Label"), QStringLiteral("Contest"));
+}
 
-    open();
-    preferences->showWindow();
-    ASSERT_TRUE(QDir().mkpath(target));
+// Not a check: renders the five panes for the documentation when asked, e.g.
+// KEYLARK_SCREENSHOTS=docs preferences_tests --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
+TEST_F(PreferencesScreenshots, DISABLED_Panes)
+{
     const QStringList names = {"general", "keyer", "message", "macro", "advanced"};
     for (int index = 0; index < names.size(); ++index) {
-        toolbar()->actions().at(index)->trigger();
-        preferences->adjustSize();
-        const QString file = QDir(target).filePath(QStringLiteral("preferences-%1.png").arg(names.at(index)));
-        const QPixmap shot = index == 0 ? withPopUpOpen(*preferences) : preferences->grab();
-        EXPECT_TRUE(shot.save(file)) << file.toStdString();
+        showPane(index);
+        const QPixmap whole = wholePane(*preferences);
+        save(index == 0 ? withPopUpOpen(*preferences) : whole,
+             QStringLiteral("preferences-%1.png").arg(names.at(index)));
     }
+}
+
+// The Message pane, the fullest, at twice the desktop's font size; the General pane in a high-contrast theme.
+TEST_F(PreferencesScreenshots, DISABLED_LargeTextAndHighContrast)
+{
+    {
+        WindowFit::DesktopLook look;
+        look.doubleFont();
+        showPane(2);
+        save(wholePane(*preferences), QStringLiteral("preferences-large-text.png"));
+    }
+    WindowFit::DesktopLook look;
+    look.highContrast();
+    showPane(0);
+    save(wholePane(*preferences), QStringLiteral("preferences-high-contrast.png"));
 }
 
 } // namespace
