@@ -544,6 +544,15 @@ void ConsoleController::styleBadge()
     ui_->sendingIndicator->setStyleSheet(
         QStringLiteral("QLabel { %1 border-radius: 4px; padding: 3px 10px; font-weight: bold; }")
             .arg(colours));
+    fitBadge();
+}
+
+// As wide as SENDING, so that the clock beside it stays put as transmissions come and go, and wider
+// when a longer state needs it.
+void ConsoleController::fitBadge()
+{
+    QLabel *indicator = ui_->sendingIndicator;
+    indicator->setMinimumWidth(std::max(badgeWidth_, indicator->minimumSizeHint().width()));
 }
 
 // The status line's error in red and the set-up hint on yellow, unless the theme is one of high contrast.
@@ -556,6 +565,7 @@ void ConsoleController::followPalette()
         high ? QStringLiteral("#setupHint { border: 2px solid palette(window-text); border-radius: 4px; }")
              : QStringLiteral("#setupHint { background: #fff4ce; border: 1px solid #e0c060; "
                               "border-radius: 4px; } QLabel { color: #3a3000; }"));
+    centralWidget()->setStyleSheet(ReadableColours::fieldFrames(palette()));
     styleBadge();
 }
 
@@ -564,12 +574,15 @@ void ConsoleController::followFont()
 {
     const QFontMetrics metrics = fontMetrics();
     const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 12;
+    callOutlet->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("DL1ABC")) + frame);
     callOutlet->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("MM0MMM/MM")) + frame);
+    rstOutlet->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("599")) + frame);
     rstOutlet->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("5999")) + frame);
     ui_->speedLabel->setMinimumWidth(metrics.horizontalAdvance(tr("%1 wpm").arg(wpmMaximum)) + 8);
     QFont bold = font();
     bold.setBold(true);
-    ui_->sendingIndicator->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(tr("BEACON ARMED")) + 24);
+    badgeWidth_ = QFontMetrics(bold).horizontalAdvance(tr("SENDING")) + 24;
+    fitBadge();
     if (store_.stringValue(KLKConsoleLogFontKey).isEmpty())
         restoreLogFont();
     // A larger font may need a larger window: grow it rather than squeeze the controls.

@@ -113,6 +113,7 @@ private:
     void nameControls();
     void orderTabs();
     void styleBadge();
+    void fitBadge();
     void followPalette();
     void followFont();
     FunctionKeyCell *functionKeyCell(int key) const;
@@ -143,6 +144,7 @@ private:
     std::function<void()> beep_;
     enum class Badge { Idle, OnAir, Pause, Armed };
     Badge badge_ = Badge::Idle;
+    int badgeWidth_ = 0;
     Announcer *announcer_ = nullptr;
     ConsoleNarration *narration_ = nullptr;
     QTimer sendingPoll_;

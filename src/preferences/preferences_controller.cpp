@@ -226,11 +226,12 @@ void PreferencesController::awakeFromNib()
     for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
         WheelGuard::guard(box);
     InnerControlNames::nameAll(this);
-    muteNotes();
+    followPalette();
 }
 
-// The notes below the controls stand back from them in the theme's own muted colour, kept readable.
-void PreferencesController::muteNotes()
+// The notes below the controls stand back from them in the theme's own muted colour, kept readable; in
+// a high-contrast theme the fields are framed.
+void PreferencesController::followPalette()
 {
     QPalette notes;
     notes.setColor(QPalette::WindowText, ReadableColours::muted(palette()));
@@ -238,13 +239,14 @@ void PreferencesController::muteNotes()
         if (label->property("note").toBool())
             label->setPalette(notes);
     }
+    centralWidget()->setStyleSheet(ReadableColours::fieldFrames(palette()));
 }
 
 void PreferencesController::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
-        muteNotes();
+        followPalette();
 }
 
 void PreferencesController::buildToolbar()

@@ -65,7 +65,7 @@ protected:
 
 private:
     void awakeFromNib();
-    void muteNotes();
+    void followPalette();
     void buildToolbar();
     void selectPane(const QString &identifier);
     void discoverDevices();

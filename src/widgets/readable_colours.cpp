@@ -37,6 +37,13 @@ bool ReadableColours::isHighContrast(const QPalette &palette)
     return contrast(palette.color(QPalette::Window), palette.color(QPalette::WindowText)) >= 19.5;
 }
 
+QString ReadableColours::fieldFrames(const QPalette &palette)
+{
+    if (!isHighContrast(palette))
+        return {};
+    return QStringLiteral("QLineEdit, QPlainTextEdit, QTreeView { border: 1px solid palette(window-text); }");
+}
+
 QColor ReadableColours::muted(const QPalette &palette, QPalette::ColorRole background,
                               QPalette::ColorRole text)
 {

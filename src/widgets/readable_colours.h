@@ -15,6 +15,9 @@ public:
     static bool isHighContrast(const QPalette &palette);
     // The palette's placeholder colour over the background role, darkened toward the text role until it
     // reads at 4.5:1: for notes and timestamps that stand back without fading out.
+    // A style sheet that frames text fields in the text colour in a high-contrast theme, where the style's
+    // own frames, shades of the background, may vanish; empty in any other theme.
+    static QString fieldFrames(const QPalette &palette);
     static QColor muted(const QPalette &palette, QPalette::ColorRole background = QPalette::Window,
                         QPalette::ColorRole text = QPalette::WindowText);
 };

@@ -65,8 +65,8 @@ TEST_F(PreferencesAccessibilityTest, TabGoesRoundEveryPane)
 TEST_F(PreferencesAccessibilityTest, NothingIsClippedAtTwiceTheFontSize)
 {
     WindowFit::DesktopLook look;
-    look.doubleFont();
     show();
+    look.doubleFont(); // while the window is open, as when the operator changes the desktop's font
     for (const QString &pane : PreferencesController::toolbarItemIdentifiers()) {
         SCOPED_TRACE(pane.toStdString());
         toolbarAction(pane)->trigger();
