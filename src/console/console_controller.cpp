@@ -606,11 +606,14 @@ void ConsoleController::updateSpeedLabel()
 
 void ConsoleController::chooseLogFont()
 {
-    bool ok = false;
-    const QFont font =
-        QFontDialog::getFont(&ok, textViewOutlet->font(), this, tr("Log Font"), QFontDialog::MonospacedFonts);
-    if (!ok)
+    QFontDialog dialog(textViewOutlet->font(), this);
+    dialog.setObjectName(QStringLiteral("logFontDialog"));
+    dialog.setWindowTitle(tr("Log Font"));
+    dialog.setOptions(QFontDialog::MonospacedFonts);
+    InnerControlNames::nameAll(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return;
+    const QFont font = dialog.selectedFont();
     textViewOutlet->setFont(font);
     store_.setValue(KLKConsoleLogFontKey, font.toString());
 }
