@@ -38,7 +38,8 @@ TEST_F(PreferencesAccessibilityTest, EveryControlHasAName)
               "");
 }
 
-// From any control of a pane, Tab reaches every other one and comes back: no control keeps the focus.
+// From a pane's first control, Tab reaches every other one and comes back to it: no control keeps the
+// focus. A time field takes Tab for its minutes first, so a control may hold the focus for two presses.
 TEST_F(PreferencesAccessibilityTest, TabGoesRoundEveryPane)
 {
     show();
@@ -47,14 +48,16 @@ TEST_F(PreferencesAccessibilityTest, TabGoesRoundEveryPane)
         toolbarAction(pane)->trigger();
         const QSet<QWidget *> stops = tabStops();
         ASSERT_FALSE(stops.isEmpty());
-        QWidget *first = *stops.begin();
+        QWidget *first = preferences.get();
+        while (!stops.contains(first))
+            first = first->nextInFocusChain();
         first->setFocus(Qt::TabFocusReason);
         QSet<QWidget *> visited;
-        for (qsizetype step = 0;
-             step <= 2 * stops.size() && !(visited.size() > 0 && QApplication::focusWidget() == first);
-             ++step) {
+        for (qsizetype step = 0; step < 3 * stops.size(); ++step) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited.insert(QApplication::focusWidget());
+            if (QApplication::focusWidget() == first && visited.size() >= stops.size())
+                break;
         }
         EXPECT_EQ(QApplication::focusWidget(), first) << "Tab came back";
         for (QWidget *stop : stops)
