@@ -511,35 +511,26 @@ void ConsoleController::updateSendingIndicator()
 // colours, reversed on air and with a dashed frame when armed.
 void ConsoleController::styleBadge()
 {
+    struct Look
+    {
+        Badge badge;
+        const char *ordinary;
+        const char *highContrast;
+    };
+    static const Look looks[] = {
+        {Badge::Idle, "border: 1px solid palette(mid); color: palette(window-text);",
+         "border: 1px solid palette(window-text);"},
+        {Badge::Armed, "background: #ffe082; color: #4e3b00;", "border: 2px dashed palette(window-text);"},
+        {Badge::OnAir, "background: #c62828; color: white;",
+         "background: palette(window-text); color: palette(window);"},
+        {Badge::Pause, "background: #a84300; color: white;",
+         "background: palette(window-text); color: palette(window);"},
+    };
+    const bool high = ReadableColours::isHighContrast(palette());
     QString colours;
-    if (ReadableColours::isHighContrast(palette())) {
-        switch (badge_) {
-        case Badge::Idle:
-            colours = QStringLiteral("border: 1px solid palette(window-text);");
-            break;
-        case Badge::Armed:
-            colours = QStringLiteral("border: 2px dashed palette(window-text);");
-            break;
-        case Badge::OnAir:
-        case Badge::Pause:
-            colours = QStringLiteral("background: palette(window-text); color: palette(window);");
-            break;
-        }
-    } else {
-        switch (badge_) {
-        case Badge::Idle:
-            colours = QStringLiteral("border: 1px solid palette(mid); color: palette(window-text);");
-            break;
-        case Badge::Armed:
-            colours = QStringLiteral("background: #ffe082; color: #4e3b00;");
-            break;
-        case Badge::OnAir:
-            colours = QStringLiteral("background: #c62828; color: white;");
-            break;
-        case Badge::Pause:
-            colours = QStringLiteral("background: #a84300; color: white;");
-            break;
-        }
+    for (const Look &look : looks) {
+        if (look.badge == badge_)
+            colours = QLatin1String(high ? look.highContrast : look.ordinary);
     }
     ui_->sendingIndicator->setStyleSheet(
         QStringLiteral("QLabel { %1 border-radius: 4px; padding: 3px 10px; font-weight: bold; }")
