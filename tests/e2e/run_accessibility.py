@@ -25,6 +25,9 @@ failures = []
 INTERACTIVE = {"push button", "toggle button", "check box", "radio button", "combo box", "entry", "text",
                "spin button", "slider", "page tab", "page tab list", "list", "tree", "table", "tree table",
                "menu item", "check menu item", "radio menu item", "link", "password text"}
+# What a reader hears of: announcements, renamed objects, the focus and text as it changes.
+EVENTS = ("object:state-changed:showing", "object:property-change:accessible-name", "object:state-changed:focused",
+          "object:text-changed:insert", "object:text-changed:delete")
 # Their rows and cells are data, named by what they show.
 DATA_VIEWS = {"list", "tree", "table", "tree table"}
 
@@ -174,13 +177,13 @@ def run(program, preload):
                 try:
                     role = event.source.getRoleName()
                     name = event.source.name
+                    if event.type.startswith("object:text-changed"):
+                        name += f" <- {event.any_data!r}"
                 except Exception:
                     return
                 heard.append((event.type, role, name, event.detail1, time.monotonic()))
 
-            pyatspi.Registry.registerEventListener(listen, "object:state-changed:showing",
-                                                   "object:property-change:accessible-name", "object:focus",
-                                                   "object:state-changed:focused")
+            pyatspi.Registry.registerEventListener(listen, *EVENTS)
             workdir = ks.new_workdir()
             device = os.path.join(workdir, "ttyFAKE0")
             with ks.Keylark(program, preload, xvfb.display, settings(device), workdir, device, bus.address,
@@ -223,9 +226,7 @@ def run(program, preload):
                 app.quit()
             shutil.rmtree(workdir, ignore_errors=True)
         finally:
-            pyatspi.Registry.deregisterEventListener(listen, "object:state-changed:showing",
-                                                     "object:property-change:accessible-name", "object:focus",
-                                                     "object:state-changed:focused")
+            pyatspi.Registry.deregisterEventListener(listen, *EVENTS)
             a11y.stop()
     print(f"{len(failures)} failure(s)")
     return 1 if failures else 0
