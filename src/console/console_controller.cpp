@@ -187,15 +187,16 @@ void ConsoleController::bindCallAndReport()
     }
 }
 
-// Tab goes from the input line to the notes of the station worked, the log, the message groups and the
-// messages of the group shown, then through the keyer panel when it is open, and back to the input line.
+// Tab goes from the input line to the notes of the station worked, the set-up hint's button while it
+// shows, the log, the message groups and the messages of the group shown, then through the keyer panel
+// when it is open, and back to the input line.
 void ConsoleController::orderTabs()
 {
     // The tab bar takes the focus itself; its tab widget, which would only pass it on, is no stop of its own.
     messageTabOutlet->setFocusPolicy(Qt::NoFocus);
     messageTabOutlet->tabBar()->setFocusPolicy(Qt::TabFocus);
-    QList<QWidget *> order = {lineInOutlet, callOutlet, rstOutlet, textViewOutlet,
-                              messageTabOutlet->tabBar()};
+    QList<QWidget *> order = {lineInOutlet,     callOutlet,     rstOutlet,
+                              setupHintButton_, textViewOutlet, messageTabOutlet->tabBar()};
     for (int group = 1; group <= GROUPCOUNT; ++group) {
         if (auto *page = messageTabOutlet->findChild<QWidget *>(groupIdentifier(group)))
             order += page->findChild<QTreeWidget *>();
@@ -444,7 +445,7 @@ void ConsoleController::buildSetupHint()
     setupHintText_->setWordWrap(true);
     setupHintButton_ = new QPushButton(setupHint_);
     setupHintButton_->setObjectName(QStringLiteral("setupHintButton"));
-    setupHintButton_->setFocusPolicy(Qt::NoFocus);
+    setupHintButton_->setFocusPolicy(Qt::TabFocus);
     layout->addWidget(setupHintText_, 1);
     layout->addWidget(setupHintButton_);
     ui_->mainColumn->insertWidget(ui_->mainColumn->indexOf(textViewOutlet), setupHint_);
@@ -470,6 +471,9 @@ void ConsoleController::showSetupHint()
         setupHintText_->setText(tr("Keylark keys nothing yet: choose the line (DTR or RTS) that keys your "
                                    "transmitter."));
     setupHintButton_->setText(noPort ? tr("Choose Port…") : tr("Choose Line…"));
+    // A screen reader hears the hint with the input line, where the focus is when the console opens.
+    lineInOutlet->setAccessibleDescription(setupHint_->isVisibleTo(this) ? setupHintText_->text()
+                                                                         : QString());
 }
 
 void ConsoleController::openSetupPane()

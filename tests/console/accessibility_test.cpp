@@ -97,10 +97,10 @@ TEST_F(ConsoleAccessibilityTest, TabVisitsEveryPartAndComesBack)
     openDrawer();
     selectGroup(2);
     lineIn()->setFocus(Qt::OtherFocusReason);
-    const QStringList order = {"callOutlet",          "rstOutlet",          "textViewOutlet",
-                               "qt_tabwidget_tabbar", "messageG2View",      "speedSpinBox",
-                               "dahRatioSpinBox",     "letterRatioSpinBox", "wordRatioSpinBox",
-                               "beaconDelaySpinBox",  "lineInOutlet"};
+    const QStringList order = {"callOutlet",       "rstOutlet",           "setupHintButton",
+                               "textViewOutlet",   "qt_tabwidget_tabbar", "messageG2View",
+                               "speedSpinBox",     "dahRatioSpinBox",     "letterRatioSpinBox",
+                               "wordRatioSpinBox", "beaconDelaySpinBox",  "lineInOutlet"};
     QStringList visited;
     for (qsizetype step = 0; step < order.size(); ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -109,6 +109,15 @@ TEST_F(ConsoleAccessibilityTest, TabVisitsEveryPartAndComesBack)
     EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(), order.join(QLatin1Char(' ')).toStdString());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_EQ(focused().toStdString(), "beaconDelaySpinBox");
+}
+
+TEST_F(ConsoleAccessibilityTest, SetUpHintIsHeardWithTheInputLineUntilKeyingIsSetUp)
+{
+    EXPECT_TRUE(lineIn()->accessibleDescription().startsWith(QStringLiteral("Keylark keys nothing yet")));
+    store->setValue(KLKSerialDeviceKey, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_TRUE(lineIn()->accessibleDescription().contains(QStringLiteral("the line (DTR or RTS)")));
+    store->setValue(KLKSerialDTRKey, true);
+    EXPECT_EQ(lineIn()->accessibleDescription(), QString());
 }
 
 TEST_F(ConsoleAccessibilityTest, LogIsReadFromTheKeyboardWhileItGrows)
