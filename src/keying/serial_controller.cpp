@@ -156,7 +156,7 @@ void SerialController::cwSetWpm(int speed)
 
 void SerialController::timer(float duration)
 {
-    schedule_.wait(wholeMilliseconds(duration), closing_);
+    schedule_.wait(wholeMilliseconds(duration), [this] { return sendStopFlag != 0 || closing_; });
 }
 
 bool SerialController::setLines(int bits, const char *failure)

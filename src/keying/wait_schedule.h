@@ -2,24 +2,30 @@
 
 #include "keying/wait_clock.h"
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 
 // Waits against a schedule: each wait ends at the previous deadline plus its own length, so the time spent
 // between waits (settings reads, modem-control requests, wake-up latency) does not add up over a text.
-// A worker that has fallen far behind (suspended, say) starts a new schedule instead of rushing to catch up.
+// Only a small lateness is taken out of the next wait; a larger one (a stalled process) starts the schedule
+// afresh at the moment the wait is made, so that no key-down and no gap is shortened by more than the
+// small lateness, and a stall adds its own length to the text and nothing else.
 class WaitSchedule
 {
 public:
-    static constexpr std::int64_t lateLimit = 100'000'000;     // ns
-    static constexpr std::int64_t sliceLength = 1'000'000'000; // ns
+    static constexpr std::int64_t jitterLimit = 1'000'000;    // ns taken out of the next wait at most
+    static constexpr std::int64_t watchInterval = 50'000'000; // ns between two looks at the stop request
+    static constexpr std::int64_t stopGrace = 750'000'000;    // ns a wait may still run after a stop
+
+    using StopRequest = std::function<bool()>;
 
     explicit WaitSchedule(WaitClock &clock) : clock_(clock) {}
 
     // The next wait starts from the moment it is made.
     void restart() { running_ = false; }
-    // Long waits are slept in slices of at most a second so that an abandon request ends them early.
-    void wait(std::int64_t milliseconds, const std::atomic<bool> &abandon);
+    // Waits the whole milliseconds. A stop request that finds more than stopGrace left ends the wait at
+    // once; a shorter rest runs to its end, so that an element is not clipped. False when cut short.
+    bool wait(std::int64_t milliseconds, const StopRequest &stopRequested);
     // Milliseconds waited since the counter was last reset.
     std::int64_t waited() const { return waited_; }
     void resetWaited() { waited_ = 0; }

@@ -29,6 +29,7 @@ public:
         ++sleeps_;
         if (onSleep)
             onSleep();
+        runDue();
     }
     void sleepSecond() override
     {
@@ -39,6 +40,12 @@ public:
     }
 
     void advance(std::int64_t nanos) { now_ += nanos; }
+    // Runs the action once, after the first sleep that ends at or after the given virtual ms.
+    void at(double ms, std::function<void()> action)
+    {
+        std::scoped_lock lock(dueMutex_);
+        due_.push_back({ms, std::move(action)});
+    }
     // Milliseconds since the clock was made.
     double elapsedMs() const { return double(now_ - origin) / 1e6; }
     int sleeps() const { return sleeps_; }
@@ -48,6 +55,32 @@ public:
     std::function<void(int second)> onSecond; // runs after every sleepSecond
 
 private:
+    struct Due
+    {
+        double ms;
+        std::function<void()> action;
+    };
+
+    void runDue()
+    {
+        std::vector<std::function<void()>> actions;
+        {
+            std::scoped_lock lock(dueMutex_);
+            for (auto it = due_.begin(); it != due_.end();) {
+                if (elapsedMs() < it->ms) {
+                    ++it;
+                    continue;
+                }
+                actions.push_back(std::move(it->action));
+                it = due_.erase(it);
+            }
+        }
+        for (auto &action : actions)
+            action();
+    }
+
+    std::mutex dueMutex_;
+    std::vector<Due> due_;
     std::atomic<std::int64_t> now_{origin};
     std::atomic<int> sleeps_{0};
     std::atomic<int> seconds_{0};
@@ -79,6 +112,8 @@ public:
     }
     int setModemLines(int fd, int bits) override
     {
+        if (beforeSet)
+            beforeSet(bits);
         record({'s', stamp(), fd, bits, {}});
         if (setError != 0 && (failSetBits < 0 || failSetBits == bits)) {
             errno = setError;
@@ -122,6 +157,7 @@ public:
     int openError = 0;    // errno of a failing open
     int setError = 0;     // errno of a failing TIOCMSET
     int failSetBits = -1; // only requests with these bits fail; -1: all
+    std::function<void(int bits)> beforeSet;
 
 private:
     double stamp() const { return clock_ ? clock_->elapsedMs() : 0.0; }

@@ -302,7 +302,7 @@ TEST_F(WorkerTest, DestroyingTheControllerEndsALongWordSpace)
     start();
     std::promise<void> waiting;
     clock.onSleep = [&] {
-        if (clock.sleeps() != 3) // the first second of the word space
+        if (clock.sleeps() != 3) // the first slice of the word space
             return;
         waiting.set_value();
         while (sendStopFlag == 0) // until the shutdown has begun
@@ -312,7 +312,7 @@ TEST_F(WorkerTest, DestroyingTheControllerEndsALongWordSpace)
     waiting.get_future().wait();
     controller.reset();
     EXPECT_EQ(clock.sleeps(), 3);
-    EXPECT_EQ(clock.elapsedMs(), 1400.0);
+    EXPECT_EQ(clock.elapsedMs(), 450.0);
     EXPECT_EQ(G_thread, 0);
 }
 

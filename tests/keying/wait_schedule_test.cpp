@@ -25,64 +25,105 @@ class WaitScheduleTest : public ::testing::Test
 protected:
     RecordingClock clock;
     WaitSchedule schedule{clock};
-    std::atomic<bool> abandon{false};
+    const WaitSchedule::StopRequest noStop = [] { return false; };
 };
 
 TEST_F(WaitScheduleTest, WorkBetweenWaitsDoesNotAddUp)
 {
     for (int i = 0; i < 3; ++i) {
-        schedule.wait(100, abandon);
-        clock.advance(3 * ms); // settings reads and a modem-control request
+        schedule.wait(100, noStop);
+        clock.advance(300'000); // settings reads, a modem-control request and wake-up latency: 0.3 ms
     }
     EXPECT_EQ(clock.deadlines, (std::vector<double>{100, 200, 300}));
     EXPECT_EQ(schedule.waited(), 300);
 }
 
-TEST_F(WaitScheduleTest, FallingFarBehindStartsANewSchedule)
+struct LatenessRow
 {
-    schedule.wait(100, abandon);
-    clock.advance(250 * ms); // suspended
-    schedule.wait(100, abandon);
-    EXPECT_EQ(clock.deadlines, (std::vector<double>{100, 450}));
+    const char *name;
+    std::int64_t lateNs;
+    double secondDeadline;
+};
+
+class LatenessTest : public WaitScheduleTest, public ::testing::WithParamInterface<LatenessRow>
+{
+};
+
+// Up to a millisecond of lateness comes out of the next wait; more starts the schedule afresh, so the
+// next wait keeps its whole length.
+TEST_P(LatenessTest, OnlySmallLatenessIsTakenOutOfTheNextWait)
+{
+    schedule.wait(100, noStop);
+    clock.advance(GetParam().lateNs);
+    schedule.wait(100, noStop);
+    EXPECT_EQ(clock.deadlines, (std::vector<double>{100, GetParam().secondDeadline}));
 }
 
-TEST_F(WaitScheduleTest, SlightlyLateWaitCatchesUp)
-{
-    schedule.wait(100, abandon);
-    clock.advance(60 * ms); // work took more than half of the next wait
-    schedule.wait(100, abandon);
-    EXPECT_EQ(clock.deadlines, (std::vector<double>{100, 200}));
-    EXPECT_EQ(clock.elapsedMs(), 200.0);
-}
+INSTANTIATE_TEST_SUITE_P(Lateness, LatenessTest,
+                         ::testing::Values(LatenessRow{"Jitter", 400'000, 200},
+                                           LatenessRow{"OneMillisecond", 1'000'000, 200},
+                                           LatenessRow{"JustAbove", 1'000'001, 201.000001},
+                                           LatenessRow{"Stall", 60'000'000, 260},
+                                           LatenessRow{"LongerThanTheWait", 250'000'000, 450}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WaitScheduleTest, RestartBeginsFromTheMomentOfTheNextWait)
 {
-    schedule.wait(100, abandon);
+    schedule.wait(100, noStop);
     clock.advance(50 * ms);
     schedule.restart();
-    schedule.wait(100, abandon);
+    schedule.wait(100, noStop);
     EXPECT_EQ(clock.deadlines, (std::vector<double>{100, 250}));
 }
 
 TEST_F(WaitScheduleTest, EmptyAndNegativeWaitsDoNotTouchTheClock)
 {
-    schedule.wait(0, abandon);
-    schedule.wait(-400, abandon);
+    schedule.wait(0, noStop);
+    schedule.wait(-400, noStop);
     EXPECT_TRUE(clock.deadlines.empty());
     EXPECT_EQ(schedule.waited(), 0);
 }
 
-TEST_F(WaitScheduleTest, LongWaitIsSleptInOneSecondSlices)
+TEST_F(WaitScheduleTest, WaitWithinTheGraceIsOneSleep)
 {
-    schedule.wait(2500, abandon);
-    EXPECT_EQ(clock.deadlines, (std::vector<double>{1000, 2000, 2500}));
+    EXPECT_TRUE(schedule.wait(750, [] { return true; }));
+    EXPECT_EQ(clock.deadlines, (std::vector<double>{750}));
 }
 
-TEST_F(WaitScheduleTest, AbandonEndsALongWaitAtTheNextSlice)
+struct StopRow
 {
-    clock.onSleep = [this] { abandon = true; };
-    schedule.wait(60'000, abandon);
-    EXPECT_EQ(clock.deadlines, (std::vector<double>{1000}));
+    double requestMs; // when the stop is raised, from the start of a 2400 ms wait
+    double endMs;
+    bool ranToItsEnd;
+};
+
+class StopDuringAWaitTest : public WaitScheduleTest, public ::testing::WithParamInterface<StopRow>
+{
+};
+
+// A stop request ends a wait within a slice when more than the grace is left, and lets the last part of
+// it run: the wait never outlasts the request by more than the grace plus one slice.
+TEST_P(StopDuringAWaitTest, EndsWithinTheGraceOfTheRequest)
+{
+    const StopRow row = GetParam();
+    const bool ended = schedule.wait(2400, [&] { return clock.elapsedMs() >= row.requestMs; });
+    EXPECT_EQ(ended, row.ranToItsEnd);
+    EXPECT_EQ(clock.elapsedMs(), row.endMs);
+    EXPECT_LE(clock.elapsedMs() - row.requestMs,
+              double(WaitSchedule::stopGrace + WaitSchedule::watchInterval) / ms);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, StopDuringAWaitTest,
+                         ::testing::Values(StopRow{0, 0, false}, StopRow{10, 50, false},
+                                           StopRow{50, 50, false}, StopRow{1000, 1000, false},
+                                           StopRow{1600, 1600, false}, StopRow{1601, 2400, true},
+                                           StopRow{2000, 2400, true}, StopRow{99999, 2400, true}));
+
+TEST_F(WaitScheduleTest, ScheduleGoesOnFromTheMomentOfACut)
+{
+    schedule.wait(2400, [this] { return clock.elapsedMs() >= 100; });
+    schedule.wait(100, noStop);
+    EXPECT_EQ(clock.elapsedMs(), 200.0);
 }
 
 } // namespace
