@@ -32,7 +32,7 @@ char devicePath[devicePathSize];
 
 std::int64_t wholeMilliseconds(float duration)
 {
-    if (!(duration >= 1.0f)) // also NaN
+    if (!std::isfinite(duration) || duration < 1.0f)
         return 0;
     if (duration >= float(longestWait))
         return longestWait;
@@ -143,15 +143,40 @@ void SerialController::getSerialStartUpOpen()
     serialStartUpOpen = store_.intValue(KLKSerialStartUpOpenKey) != 0 ? 1 : 0;
 }
 
+// A speed of 4 or less keeps the speed last accepted, which always lies inside the range; a faster one than
+// the range allows keys at its top.
 void SerialController::cwSetWpm(int speed)
 {
     if (speed > 4)
-        wpm = float(speed);
+        wpm = float(KLKWpmRange.clamp(speed));
+    if (!KLKWpmRange.contains(speed))
+        reportOutOfRange(KLKWpmKey, speed, wpm);
     dit_time = 1200.0f / wpm;
-    dah_time = float(store_.doubleValue(KLKTimeDahKey)) * dit_time;
+    dah_time = ratio(KLKTimeDahKey) * dit_time;
     intra_time = dit_time;
-    letter_time = float(store_.doubleValue(KLKTimeLetterKey)) * dit_time;
-    word_time = float(store_.doubleValue(KLKTimeWordKey)) * dit_time;
+    letter_time = ratio(KLKTimeLetterKey) * dit_time;
+    word_time = ratio(KLKTimeWordKey) * dit_time;
+}
+
+// Clamped before it is narrowed to single precision: a double beyond a float's range has no float value.
+float SerialController::ratio(const QString &key)
+{
+    const double stored = store_.doubleValue(key);
+    const double used = KLKRatioRange.clamp(stored);
+    if (!KLKRatioRange.contains(stored))
+        reportOutOfRange(key, stored, used);
+    return float(used);
+}
+
+void SerialController::reportOutOfRange(const QString &key, double stored, double used)
+{
+    if (reportedKeys_.contains(key))
+        return;
+    reportedKeys_.insert(key);
+    const SettingRange range = key == KLKWpmKey ? KLKWpmRange : KLKRatioRange;
+    Diagnostics::out(QStringLiteral("#.. Keylark : \"%1\" %2 is outside %3 to %4; using %5.")
+                         .arg(key, QString::number(stored, 'g', 10), QString::number(range.minimum),
+                              QString::number(range.maximum), QString::number(used, 'g', 10)));
 }
 
 void SerialController::timer(float duration)
@@ -339,6 +364,7 @@ void SerialController::copyText(const QString &text, char *buffer)
 
 void SerialController::transmit(const char *buffer)
 {
+    reportedKeys_.clear();
     schedule_.restart();
     while (sendPass(buffer)) {
         if (beaconFlag == 0)

@@ -4,6 +4,7 @@
 #include "keying/keying_controller.h"
 #include "keying/wait_schedule.h"
 
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -39,7 +40,7 @@ extern int serialStartUpOpen;
 extern char devicePath[devicePathSize];
 
 // Whole milliseconds of a duration: truncated toward zero; negative, NaN and infinite give 0 and very long
-// durations are held to what the platform's wait could ever express.
+// finite durations are held to what the platform's wait could ever express.
 std::int64_t wholeMilliseconds(float duration);
 inline constexpr std::int64_t longestWait = 4'294'967; // ms, usleep's 32-bit microsecond limit
 
@@ -98,6 +99,8 @@ private:
     bool sendPass(const char *buffer);
     bool beaconPause();
     bool setLines(int bits, const char *failure);
+    float ratio(const QString &key);
+    void reportOutOfRange(const QString &key, double stored, double used);
     ConsoleLog *console() const;
 
     SettingsStore &store_;
@@ -108,4 +111,5 @@ private:
     std::atomic<int> beaconPauseLeft_{0};
     std::mutex workersMutex_;
     std::list<Worker> workers_;
+    QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
 };

@@ -66,17 +66,18 @@ TEST_F(KeyingTest, WordSpaceIsComputedInSinglePrecision)
     EXPECT_EQ(clock.elapsedMs(), 399.0);
 }
 
-struct RefusedRow
+struct SpeedChoiceRow
 {
     std::vector<int> speeds;
     float expectedWpm;
 };
 
-class RefusedSpeedTest : public KeyingTest, public ::testing::WithParamInterface<RefusedRow>
+class SpeedChoiceTest : public KeyingTest, public ::testing::WithParamInterface<SpeedChoiceRow>
 {
 };
 
-TEST_P(RefusedSpeedTest, SpeedOfFourOrLessKeepsTheLastOne)
+// A speed of four or less keeps the one last accepted; one above the range keys at its top.
+TEST_P(SpeedChoiceTest, SpeedIsKeptInsideTheRange)
 {
     SerialController &serial = start();
     for (int speed : GetParam().speeds)
@@ -86,15 +87,90 @@ TEST_P(RefusedSpeedTest, SpeedOfFourOrLessKeepsTheLastOne)
     EXPECT_EQ(word_time, 7 * dit_time);
 }
 
-INSTANTIATE_TEST_SUITE_P(Speeds, RefusedSpeedTest,
-                         ::testing::Values(RefusedRow{{20, 4}, 20.0f}, RefusedRow{{0}, 12.0f},
-                                           RefusedRow{{-7}, 12.0f}, RefusedRow{{5}, 5.0f},
-                                           RefusedRow{{100}, 100.0f}));
+INSTANTIATE_TEST_SUITE_P(Speeds, SpeedChoiceTest,
+                         ::testing::Values(SpeedChoiceRow{{20, 4}, 20.0f}, SpeedChoiceRow{{0}, 12.0f},
+                                           SpeedChoiceRow{{-7}, 12.0f}, SpeedChoiceRow{{5}, 5.0f},
+                                           SpeedChoiceRow{{40}, 40.0f}, SpeedChoiceRow{{41}, 40.0f},
+                                           SpeedChoiceRow{{100, 3}, 40.0f}));
 
-TEST_F(KeyingTest, HundredWordsPerMinuteIsNotClamped)
+struct BoundRow
 {
-    start().cwSetWpm(100);
-    EXPECT_EQ(wholeMilliseconds(dit_time), 12);
+    const char *name;
+    QString key;
+    QVariant stored;
+    std::int64_t dit, dah, letter, word; // whole ms
+    QString line;
+};
+
+class BoundedDurationTest : public KeyingTest, public ::testing::WithParamInterface<BoundRow>
+{
+};
+
+// Values outside the ranges the windows offer are keyed as the nearest value inside, reported once; no
+// element can outlast a dah of ten dits at 5 wpm.
+TEST_P(BoundedDurationTest, StoredValueIsClampedAndReportedOnce)
+{
+    const BoundRow row = GetParam();
+    store->setValue(row.key, row.stored);
+    SerialController &serial = start();
+    serial.cwSetWpm(store->intValue(KLKWpmKey));
+    serial.cwSetWpm(store->intValue(KLKWpmKey));
+    EXPECT_EQ(wholeMilliseconds(dit_time), row.dit);
+    EXPECT_EQ(wholeMilliseconds(dah_time), row.dah);
+    EXPECT_EQ(wholeMilliseconds(letter_time), row.letter);
+    EXPECT_EQ(wholeMilliseconds(word_time), row.word);
+    EXPECT_LE(wholeMilliseconds(dah_time), 2400);
+    EXPECT_EQ(diagnostics(), QStringList{row.line});
+}
+
+const double inf = std::numeric_limits<double>::infinity();
+const double nan = std::numeric_limits<double>::quiet_NaN();
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, BoundedDurationTest, ::testing::Values(
+    BoundRow{"WpmInfinite", KLKWpmKey, inf, 30, 90, 90, 210,
+             QStringLiteral("#.. Keylark : \"wpm\" 2147483647 is outside 5 to 40; using 40.")},
+    BoundRow{"Wpm1e300", KLKWpmKey, 1e300, 30, 90, 90, 210,
+             QStringLiteral("#.. Keylark : \"wpm\" 2147483647 is outside 5 to 40; using 40.")},
+    BoundRow{"Wpm1000", KLKWpmKey, 1000, 30, 90, 90, 210,
+             QStringLiteral("#.. Keylark : \"wpm\" 1000 is outside 5 to 40; using 40.")},
+    BoundRow{"WpmNegative", KLKWpmKey, -20, 100, 300, 300, 700,
+             QStringLiteral("#.. Keylark : \"wpm\" -20 is outside 5 to 40; using 12.")},
+    BoundRow{"WpmNaN", KLKWpmKey, nan, 100, 300, 300, 700,
+             QStringLiteral("#.. Keylark : \"wpm\" 0 is outside 5 to 40; using 12.")},
+    BoundRow{"DahInfiniteText", KLKTimeDahKey, QStringLiteral("1e999"), 100, 1000, 300, 700,
+             QStringLiteral("#.. Keylark : \"timeDah\" inf is outside 1 to 10; using 10.")},
+    BoundRow{"Dah1e300", KLKTimeDahKey, 1e300, 100, 1000, 300, 700,
+             QStringLiteral("#.. Keylark : \"timeDah\" 1e+300 is outside 1 to 10; using 10.")},
+    BoundRow{"Dah1000", KLKTimeDahKey, 1000, 100, 1000, 300, 700,
+             QStringLiteral("#.. Keylark : \"timeDah\" 1000 is outside 1 to 10; using 10.")},
+    BoundRow{"DahNegative", KLKTimeDahKey, -3, 100, 100, 300, 700,
+             QStringLiteral("#.. Keylark : \"timeDah\" -3 is outside 1 to 10; using 1.")},
+    BoundRow{"DahNaN", KLKTimeDahKey, nan, 100, 100, 300, 700,
+             QStringLiteral("#.. Keylark : \"timeDah\" nan is outside 1 to 10; using 1.")},
+    BoundRow{"LetterInfinite", KLKTimeLetterKey, inf, 100, 300, 1000, 700,
+             QStringLiteral("#.. Keylark : \"timeLetter\" inf is outside 1 to 10; using 10.")},
+    BoundRow{"LetterNegative", KLKTimeLetterKey, -0.5, 100, 300, 100, 700,
+             QStringLiteral("#.. Keylark : \"timeLetter\" -0.5 is outside 1 to 10; using 1.")},
+    BoundRow{"WordInfinite", KLKTimeWordKey, inf, 100, 300, 300, 1000,
+             QStringLiteral("#.. Keylark : \"timeWord\" inf is outside 1 to 10; using 10.")},
+    BoundRow{"Word1000", KLKTimeWordKey, 1000, 100, 300, 300, 1000,
+             QStringLiteral("#.. Keylark : \"timeWord\" 1000 is outside 1 to 10; using 10.")},
+    BoundRow{"WordNaN", KLKTimeWordKey, nan, 100, 300, 300, 100,
+             QStringLiteral("#.. Keylark : \"timeWord\" nan is outside 1 to 10; using 1.")}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST_F(KeyingTest, EdgesOfTheRangesAreKeyedAsStored)
+{
+    store->setValue(KLKWpmKey, 5);
+    store->setValue(KLKTimeDahKey, 10);
+    store->setValue(KLKTimeLetterKey, QStringLiteral("1.00"));
+    SerialController &serial = start();
+    serial.cwSetWpm(store->intValue(KLKWpmKey));
+    EXPECT_EQ(wholeMilliseconds(dah_time), 2400);
+    EXPECT_EQ(wholeMilliseconds(letter_time), 240);
+    EXPECT_TRUE(diagnostics().isEmpty());
 }
 
 TEST_F(KeyingTest, RatiosAreReadAgainOnEveryCall)
@@ -119,8 +195,8 @@ class UnusableRatioTest : public KeyingTest, public ::testing::WithParamInterfac
 {
 };
 
-// Non-numeric texts read as 0; negative ratios make negative durations. Neither may block the worker.
-TEST_P(UnusableRatioTest, WaitsNothing)
+// Non-numeric texts read as 0 and negative ratios lie below the range: both key as one dit.
+TEST_P(UnusableRatioTest, KeysOneDit)
 {
     store->setValue(KLKTimeDahKey, GetParam().ratio);
     store->setValue(KLKTimeLetterKey, GetParam().ratio);
@@ -128,8 +204,7 @@ TEST_P(UnusableRatioTest, WaitsNothing)
     serial.cwSetWpm(12);
     serial.timer(dah_time);
     serial.timer(letter_time);
-    EXPECT_EQ(clock.sleeps(), 0);
-    EXPECT_EQ(clock.elapsedMs(), 0.0);
+    EXPECT_EQ(clock.elapsedMs(), 200.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ratios, UnusableRatioTest,
@@ -171,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Durations, WholeMillisecondsTest, ::testing::Values(
     MillisecondsRow{-300.0f, 0},
     MillisecondsRow{std::numeric_limits<float>::quiet_NaN(), 0},
     MillisecondsRow{-std::numeric_limits<float>::infinity(), 0},
-    MillisecondsRow{std::numeric_limits<float>::infinity(), longestWait},
+    MillisecondsRow{std::numeric_limits<float>::infinity(), 0},
     MillisecondsRow{1e30f, longestWait},
     MillisecondsRow{std::numeric_limits<float>::max(), longestWait},
     MillisecondsRow{4294966.0f, 4294966}));

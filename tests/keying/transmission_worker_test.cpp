@@ -296,23 +296,62 @@ TEST_F(WorkerTest, ShutdownStopsARunningBeaconAndLeavesTheLineKeyedUp)
     EXPECT_EQ(controller->cwSendString(QStringLiteral("E")), -1); // no worker after shutdown
 }
 
-TEST_F(WorkerTest, DestroyingTheControllerEndsALongWordSpace)
+TEST_F(WorkerTest, SettingOutOfRangeIsReportedOncePerTransmission)
 {
-    store->setValue(KLKTimeWordKey, 100000); // a word space of almost three hours
+    store->setValue(KLKTimeDahKey, 1000);
+    store->setValue(KLKWpmKey, 99);
     start();
-    std::promise<void> waiting;
+    sendAndWait(QStringLiteral("TT"));
+    sendAndWait(QStringLiteral("T"));
+    const QString dah = QStringLiteral("#.. Keylark : \"timeDah\" 1000 is outside 1 to 10; using 10.");
+    const QString speed = QStringLiteral("#.. Keylark : \"wpm\" 99 is outside 5 to 40; using 40.");
+    EXPECT_EQ(diagnostics(), (QStringList{dah, speed, dah, speed, dah}));     // the first at start-up
+    EXPECT_EQ(keyDownPeriods().front(), (std::pair<double, double>{0, 300})); // ten dits of 30 ms
+}
+
+struct LongElementRow
+{
+    double requestMs; // from the start of a 2400 ms dah
+    double keyUpMs;
+};
+
+class StopDuringALongElementTest : public WorkerTest, public ::testing::WithParamInterface<LongElementRow>
+{
+};
+
+// The longest element the ranges allow: a stop cuts it unless less than 0.75 s of it is left.
+TEST_P(StopDuringALongElementTest, KeysUpWithinTheGrace)
+{
+    store->setValue(KLKWpmKey, 5);
+    store->setValue(KLKTimeDahKey, 10);
+    start();
+    clock.at(GetParam().requestMs, [this] { controller->cwSendStop(); });
+    sendAndWait(QStringLiteral("TT"));
+    EXPECT_EQ(keyDownPeriods(), (std::vector<std::pair<double, double>>{{0, GetParam().keyUpMs}}));
+    EXPECT_EQ(line.sets().back().bits, rtsdtr_off);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, StopDuringALongElementTest,
+                         ::testing::Values(LongElementRow{100, 100}, LongElementRow{1600, 1600},
+                                           LongElementRow{1650, 2400}));
+
+TEST_F(WorkerTest, DestroyingTheControllerCutsALongElement)
+{
+    store->setValue(KLKWpmKey, 5);
+    store->setValue(KLKTimeDahKey, 10);
+    start();
+    std::promise<void> keyed;
     clock.onSleep = [&] {
-        if (clock.sleeps() != 3) // the first slice of the word space
+        if (clock.sleeps() != 2) // the second slice of the dah
             return;
-        waiting.set_value();
+        keyed.set_value();
         while (sendStopFlag == 0) // until the shutdown has begun
             std::this_thread::yield();
     };
-    ASSERT_EQ(controller->cwSendString(QStringLiteral("E E")), 0);
-    waiting.get_future().wait();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("T")), 0);
+    keyed.get_future().wait();
     controller.reset();
-    EXPECT_EQ(clock.sleeps(), 3);
-    EXPECT_EQ(clock.elapsedMs(), 450.0);
+    EXPECT_EQ(keyDownPeriods(), (std::vector<std::pair<double, double>>{{0, 100}}));
     EXPECT_EQ(G_thread, 0);
 }
 
