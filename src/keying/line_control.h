@@ -1,9 +1,8 @@
 #pragma once
 
-class LineSystem;
 class SettingsStore;
 
-// The keying line: the serial port's descriptor and the two modem-control bit sets that key the
+// The keying line's settings: the serial port's descriptor and the two modem-control bit sets that key the
 // transmitter through DTR and RTS.
 namespace keying {
 
@@ -15,17 +14,10 @@ extern int rtsdtr_on;  // key down
 extern int rtsdtr_off; // key up and idle
 extern int ser_fd;     // 0: no port open
 
-// The system calls the line goes through; nullptr puts the real ones back.
-void setLineSystem(LineSystem *line);
-LineSystem &lineSystem();
-
 void getDTR(const SettingsStore &store);
 void getDTRReverse(const SettingsStore &store);
 void getRTS(const SettingsStore &store);
 void getRTSReverse(const SettingsStore &store);
 void getRTSDTR(const SettingsStore &store);
-
-int openSerial(const char *path); // the descriptor, or negative when the open failed
-int closeSerial();                // 1 closed, 0 nothing open, -1 key-up failed and the port stays open
 
 } // namespace keying

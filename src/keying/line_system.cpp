@@ -10,6 +10,12 @@ class SystemLine : public LineSystem
 {
 public:
     int open(const char *path, int flags) override { return ::open(path, flags); }
+    int duplicate(int fd, int lowest) override { return ::fcntl(fd, F_DUPFD_CLOEXEC, lowest); }
+    int getAttributes(int fd, termios *attributes) override { return ::tcgetattr(fd, attributes); }
+    int setAttributes(int fd, const termios *attributes) override
+    {
+        return ::tcsetattr(fd, TCSANOW, attributes);
+    }
     int setModemLines(int fd, int bits) override { return ::ioctl(fd, TIOCMSET, &bits); }
     int close(int fd) override { return ::close(fd); }
 };

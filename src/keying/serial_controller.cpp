@@ -3,6 +3,7 @@
 #include "keying/diagnostics.h"
 #include "keying/line_control.h"
 #include "keying/line_system.h"
+#include "keying/serial_line.h"
 #include "keying/shared_flags.h"
 #include "keying/wait_clock.h"
 #include "settings/settings_keys.h"
@@ -83,16 +84,15 @@ unsigned char upperCase(unsigned char byte)
 SerialController::SerialController(SettingsStore &store, ConsoleLookup console, LineSystem *line,
                                    WaitClock *clock)
     : store_(store), console_(std::move(console)), clock_(clock ? *clock : WaitClock::system()),
-      schedule_(clock_)
+      schedule_(clock_),
+      line_(std::make_unique<SerialLine>(store_, line ? *line : LineSystem::system(), clock_))
 {
-    setLineSystem(line);
     init();
 }
 
 SerialController::~SerialController()
 {
     shutdown();
-    setLineSystem(nullptr);
 }
 
 void SerialController::init()
@@ -101,15 +101,11 @@ void SerialController::init()
     codeInit();
     getSerialDevice(devicePath);
     getSerialStartUpOpen();
-    getRTSDTR(store_);
-    if (serialStartUpOpen != 0) {
-        const int fd = openSerial(devicePath);
-        if (fd < 0) {
-            Diagnostics::out(QStringLiteral(
-                "*** Keylark : Serial open error. Please set serial device and restart this program."));
-            return;
-        }
-        ser_fd = fd;
+    line_->configure();
+    if (serialStartUpOpen != 0 && !line_->open(devicePath)) {
+        Diagnostics::out(QStringLiteral(
+            "*** Keylark : Serial open error. Please set serial device and restart this program."));
+        return;
     }
     sendStopFlag = 0;
     beaconFlag = 0;
@@ -184,14 +180,6 @@ void SerialController::timer(float duration)
     schedule_.wait(wholeMilliseconds(duration), [this] { return sendStopFlag != 0 || closing_; });
 }
 
-bool SerialController::setLines(int bits, const char *failure)
-{
-    if (lineSystem().setModemLines(ser_fd, bits) >= 0)
-        return true;
-    Diagnostics::systemError(QString::fromLatin1(failure), errno);
-    return false;
-}
-
 void SerialController::keying(const char *pattern)
 {
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
@@ -210,10 +198,10 @@ void SerialController::keying(const char *pattern)
         const float length = element == '.' ? dit_time : dah_time;
         if (sendStopFlag != 0)
             return;
-        if (!setLines(rtsdtr_on, "*** Keylrk : Serial RTS/DTR Set failed"))
+        if (!line_->keyDown())
             return;
         timer(length);
-        if (!setLines(rtsdtr_off, "*** Keylrk : Serial RTS/DTR Clear failed"))
+        if (!line_->keyUp())
             return;
         if (sendStopFlag != 0)
             return;
@@ -273,8 +261,8 @@ void SerialController::shutdown()
     closing_ = true;
     sendStopFlag = 1;
     joinWorkers();
-    if (ser_fd != 0)
-        lineSystem().setModemLines(ser_fd, rtsdtr_off);
+    if (line_->isOpen())
+        line_->keyUp();
 }
 
 int SerialController::cwIsSending() const
@@ -322,22 +310,20 @@ void SerialController::sendCWThread(const QString &text)
     }
     char buffer[textBufferSize];
     copyText(text, buffer);
-    getRTSDTR(store_);
-    if (serialStartUpOpen == 0) {
-        const int fd = openSerial(devicePath);
-        if (fd < 0) {
-            ser_fd = 0; // the next transmission tries the port again
-            Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
-            beaconFlag = 0;
-            G_thread = 0;
-            return;
-        }
-        ser_fd = fd;
+    line_->configure();
+    if (serialStartUpOpen == 0 && !line_->open(devicePath)) {
+        // ser_fd stays 0: the next transmission tries the port again
+        Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+        beaconFlag = 0;
+        G_thread = 0;
+        return;
     }
     transmit(buffer);
     beaconPauseLeft_ = 0;
-    if (serialStartUpOpen == 0)
-        closeSerial();
+    if (serialStartUpOpen == 0) {
+        line_->close();
+        sendStopFlag = 0;
+    }
     beaconFlag = 0;
     G_thread = 0;
 }

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+class KeyingLine;
 class LineSystem;
 class SettingsStore;
 class WaitClock;
@@ -98,7 +99,6 @@ private:
     void transmit(const char *buffer);
     bool sendPass(const char *buffer);
     bool beaconPause();
-    bool setLines(int bits, const char *failure);
     float ratio(const QString &key);
     void reportOutOfRange(const QString &key, double stored, double used);
     ConsoleLog *console() const;
@@ -107,6 +107,7 @@ private:
     ConsoleLookup console_;
     WaitClock &clock_;
     WaitSchedule schedule_;
+    std::unique_ptr<KeyingLine> line_;
     std::atomic<bool> closing_{false};
     std::atomic<int> beaconPauseLeft_{0};
     std::mutex workersMutex_;

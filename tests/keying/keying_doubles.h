@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <termios.h>
 #include <vector>
 
 // A clock that only moves when the worker waits: no test ever sleeps in real time.
@@ -86,13 +87,23 @@ private:
     std::atomic<int> seconds_{0};
 };
 
+// The attributes of a serial port that nothing has configured yet.
+inline termios freshPort()
+{
+    termios attributes{};
+    attributes.c_cflag = B9600 | CS8 | CREAD | HUPCL | CLOCAL;
+    cfsetospeed(&attributes, B9600);
+    cfsetispeed(&attributes, B9600);
+    return attributes;
+}
+
 // Records every call on the keying line, stamped with the virtual clock.
 class RecordingLine : public LineSystem
 {
 public:
     struct Call
     {
-        char what; // 'o'pen, 's'et, 'c'lose
+        char what; // 'o'pen, 'd'uplicate, 'g'et or 't' set attributes, 's'et lines, 'c'lose
         double atMs;
         int fd;
         int bits;
@@ -109,6 +120,27 @@ public:
             return -1;
         }
         return descriptor;
+    }
+    int duplicate(int fd, int lowest) override
+    {
+        record({'d', stamp(), fd, lowest, {}});
+        return duplicateTo;
+    }
+    int getAttributes(int fd, termios *attributes) override
+    {
+        record({'g', stamp(), fd, 0, {}});
+        if (attributesError != 0) {
+            errno = attributesError;
+            return -1;
+        }
+        *attributes = this->attributes;
+        return 0;
+    }
+    int setAttributes(int fd, const termios *attributes) override
+    {
+        record({'t', stamp(), fd, int(attributes->c_cflag), {}});
+        this->attributes = *attributes;
+        return 0;
     }
     int setModemLines(int fd, int bits) override
     {
@@ -153,7 +185,20 @@ public:
         calls_.clear();
     }
 
+    // The calls that open, set the lines and close, without the ones that read and set attributes.
+    std::vector<Call> portCalls() const
+    {
+        std::vector<Call> result;
+        for (const Call &call : calls())
+            if (call.what != 'g' && call.what != 't')
+                result.push_back(call);
+        return result;
+    }
+
     int descriptor = 7;
+    int duplicateTo = 11;
+    int attributesError = 0; // errno of a failing tcgetattr
+    termios attributes = freshPort();
     int openError = 0;    // errno of a failing open
     int setError = 0;     // errno of a failing TIOCMSET
     int failSetBits = -1; // only requests with these bits fail; -1: all

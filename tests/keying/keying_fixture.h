@@ -53,7 +53,6 @@ protected:
         dit_time = intra_time = 100.0f;
         dah_time = letter_time = 300.0f;
         word_time = 700.0f;
-        setLineSystem(nullptr);
     }
 
     SerialController &start()

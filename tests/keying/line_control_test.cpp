@@ -1,6 +1,8 @@
+#include "keying/serial_line.h"
 #include "keying_fixture.h"
 
 #include <fcntl.h>
+#include <optional>
 
 namespace {
 
@@ -91,11 +93,22 @@ TEST_F(KeyingTest, LineSettingsAreReadAfreshEachTime)
     EXPECT_EQ(rtsdtr_off, 0);
 }
 
-TEST_F(KeyingTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
+class SerialLineTest : public KeyingTest
 {
-    setLineSystem(&line);
+protected:
+    void SetUp() override
+    {
+        KeyingTest::SetUp();
+        serial.emplace(*store, line, clock);
+    }
+
+    std::optional<SerialLine> serial;
+};
+
+TEST_F(SerialLineTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
+{
     rtsdtr_off = 4;
-    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 7);
+    EXPECT_EQ(serial->openSerial("/dev/ttyUSB3"), 7);
     EXPECT_EQ(ser_fd, 0); // the caller stores it
     const auto calls = line.calls();
     ASSERT_EQ(calls.size(), 2u);
@@ -107,51 +120,42 @@ TEST_F(KeyingTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
     EXPECT_EQ(calls[1].bits, 4);
 }
 
-TEST_F(KeyingTest, OpenSerialWithAPortOpenReturnsItAndOpensNothing)
+TEST_F(SerialLineTest, OpenSerialWithAPortOpenReturnsItAndOpensNothing)
 {
-    setLineSystem(&line);
     ser_fd = 12;
-    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 12);
+    EXPECT_EQ(serial->openSerial("/dev/ttyUSB3"), 12);
     EXPECT_TRUE(line.calls().empty());
 }
 
-TEST_F(KeyingTest, OpenSerialFailureIsReportedOnStandardError)
+TEST_F(SerialLineTest, OpenSerialFailureIsReportedOnStandardError)
 {
-    setLineSystem(&line);
     line.openError = EACCES;
     CaptureStderr();
-    EXPECT_LT(openSerial("/dev/ttyUSB3"), 0);
+    EXPECT_LT(serial->openSerial("/dev/ttyUSB3"), 0);
     EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial device : Permission denied\n");
     EXPECT_EQ(line.count('s'), 0);
 }
 
 TEST_F(KeyingTest, OpeningAnEmptyPathFailsWithTheSystemsText)
 {
+    SerialLine serial(*store, LineSystem::system(), clock);
     CaptureStderr();
-    EXPECT_LT(openSerial(""), 0); // the real system call
+    EXPECT_LT(serial.openSerial(""), 0); // the real system call
     EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial device : No such file or directory\n");
 }
 
-TEST_F(KeyingTest, CloseSerialWithNothingOpenStillClearsTheRequests)
+TEST_F(SerialLineTest, CloseSerialWithNothingOpenTouchesNothing)
 {
-    setLineSystem(&line);
-    sendStopFlag = 1;
-    beaconFlag = 1;
-    EXPECT_EQ(closeSerial(), 0);
-    EXPECT_EQ(sendStopFlag, 0);
-    EXPECT_EQ(beaconFlag, 0);
+    EXPECT_EQ(serial->closeSerial(), 0);
     EXPECT_TRUE(line.calls().empty());
 }
 
-TEST_F(KeyingTest, CloseSerialLeavesTheLinesUpAndCloses)
+TEST_F(SerialLineTest, CloseSerialLeavesTheLinesUpAndCloses)
 {
-    setLineSystem(&line);
     ser_fd = 7;
     rtsdtr_off = 2;
-    sendStopFlag = 1;
-    EXPECT_EQ(closeSerial(), 1);
+    EXPECT_EQ(serial->closeSerial(), 1);
     EXPECT_EQ(ser_fd, 0);
-    EXPECT_EQ(sendStopFlag, 0);
     const auto calls = line.calls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].what, 's');
@@ -160,18 +164,17 @@ TEST_F(KeyingTest, CloseSerialLeavesTheLinesUpAndCloses)
     EXPECT_EQ(calls[1].fd, 7);
 }
 
-TEST_F(KeyingTest, CloseSerialThatCannotKeyUpKeepsThePortOpen)
+TEST_F(SerialLineTest, CloseSerialThatCannotKeyUpKeepsThePortOpen)
 {
-    setLineSystem(&line);
     ser_fd = 7;
     line.setError = EIO;
     CaptureStderr();
-    EXPECT_EQ(closeSerial(), -1);
+    EXPECT_EQ(serial->closeSerial(), -1);
     EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial RTS/DTR Clear failed: Input/output error\n");
     EXPECT_EQ(ser_fd, 7);
     EXPECT_EQ(line.count('c'), 0);
     line.setError = 0;
-    EXPECT_EQ(openSerial("/dev/ttyUSB3"), 7); // still open: nothing is opened again
+    EXPECT_EQ(serial->openSerial("/dev/ttyUSB3"), 7); // still open: nothing is opened again
     EXPECT_EQ(line.count('o'), 0);
 }
 

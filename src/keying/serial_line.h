@@ -1,0 +1,32 @@
+#pragma once
+
+#include "keying/keying_line.h"
+
+class LineSystem;
+class SettingsStore;
+class WaitClock;
+
+// The keying line on a serial port: DTR and RTS set whole with the modem-control request, by the bit sets
+// of line_control.h. Every rule that keeps the transmitter safe on a real port lives here.
+class SerialLine : public KeyingLine
+{
+public:
+    SerialLine(const SettingsStore &store, LineSystem &system, WaitClock &clock);
+
+    void configure() override;
+    bool open(const char *path) override;
+    bool isOpen() const override;
+    bool keyDown() override;
+    bool keyUp() override;
+    bool close() override;
+
+    int openSerial(const char *path); // the descriptor, or negative when the open failed
+    int closeSerial();                // 1 closed, 0 nothing open, -1 key-up failed and the port stays open
+
+private:
+    bool setLines(int bits, const char *failure);
+
+    const SettingsStore &store_;
+    LineSystem &system_;
+    WaitClock &clock_;
+};
