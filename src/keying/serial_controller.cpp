@@ -198,11 +198,17 @@ void SerialController::keying(const char *pattern)
         const float length = element == '.' ? dit_time : dah_time;
         if (sendStopFlag != 0)
             return;
-        if (!line_->keyDown())
+        if (!line_->keyDown()) {
+            // A refused request may still have moved the lines.
+            if (!line_->keyUp())
+                sendStopFlag = 1;
             return;
+        }
         timer(length);
-        if (!line_->keyUp())
+        if (!line_->keyUp()) {
+            sendStopFlag = 1; // the line may be keyed: key nothing more
             return;
+        }
         if (sendStopFlag != 0)
             return;
         if (pattern[i + 1] != '\0')
@@ -262,7 +268,7 @@ void SerialController::shutdown()
     sendStopFlag = 1;
     joinWorkers();
     if (line_->isOpen())
-        line_->keyUp();
+        line_->close();
 }
 
 int SerialController::cwIsSending() const
@@ -318,11 +324,16 @@ void SerialController::sendCWThread(const QString &text)
         G_thread = 0;
         return;
     }
+    if (serialStartUpOpen != 0)
+        line_->keyUp(); // the key-up set of the line settings just read
     transmit(buffer);
     beaconPauseLeft_ = 0;
+    // Every transmission ends with the line at rest, however it ended.
     if (serialStartUpOpen == 0) {
         line_->close();
         sendStopFlag = 0;
+    } else {
+        line_->keyUp();
     }
     beaconFlag = 0;
     G_thread = 0;

@@ -83,7 +83,7 @@ public:
 
     // Waits for every worker to end on its own.
     void joinWorkers();
-    // Raises the stop request, joins the workers and leaves the line in the key-up state.
+    // Raises the stop request, joins the workers and closes the line in the key-up state.
     void shutdown();
 
 private:

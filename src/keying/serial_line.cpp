@@ -3,11 +3,20 @@
 #include "keying/diagnostics.h"
 #include "keying/line_control.h"
 #include "keying/line_system.h"
+#include "keying/wait_clock.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 
 using namespace keying;
+
+namespace {
+
+constexpr int keyUpRetries = 5;
+constexpr std::int64_t retryPause = 10'000'000; // ns
+
+} // namespace
 
 SerialLine::SerialLine(const SettingsStore &store, LineSystem &system, WaitClock &clock)
     : store_(store), system_(system), clock_(clock)
@@ -40,7 +49,7 @@ bool SerialLine::keyDown()
 
 bool SerialLine::keyUp()
 {
-    return setLines(rtsdtr_off, "*** Keylrk : Serial RTS/DTR Clear failed");
+    return restoreKeyUp(ser_fd, "*** Keylrk : Serial RTS/DTR Clear failed");
 }
 
 bool SerialLine::close()
@@ -59,7 +68,7 @@ int SerialLine::openSerial(const char *path)
         Diagnostics::systemError(QStringLiteral("*** Keylark : Serial device "), errno);
         return fd;
     }
-    system_.setModemLines(fd, rtsdtr_off);
+    restoreKeyUp(fd, "*** Keylark : Serial RTS/DTR Clear failed");
     return fd;
 }
 
@@ -67,13 +76,33 @@ int SerialLine::closeSerial()
 {
     if (ser_fd == 0)
         return 0;
-    if (system_.setModemLines(ser_fd, rtsdtr_off) < 0) {
-        Diagnostics::systemError(QStringLiteral("*** Keylark : Serial RTS/DTR Clear failed"), errno);
+    if (!restoreKeyUp(ser_fd, "*** Keylark : Serial RTS/DTR Clear failed"))
         return -1;
-    }
     system_.close(ser_fd);
     ser_fd = 0;
     return 1;
+}
+
+// A USB adapter may refuse a request now and then; the key-up is tried again for some tens of milliseconds
+// before Keylark says that the transmitter may be left keyed.
+bool SerialLine::restoreKeyUp(int fd, const char *failure)
+{
+    if (system_.setModemLines(fd, rtsdtr_off) >= 0)
+        return true;
+    int error = errno;
+    Diagnostics::systemError(QString::fromLatin1(failure), error);
+    for (int retry = 0; retry < keyUpRetries; ++retry) {
+        clock_.sleepUntil(clock_.now() + retryPause);
+        if (system_.setModemLines(fd, rtsdtr_off) >= 0)
+            return true;
+        error = errno;
+    }
+    Diagnostics::systemError(
+        QStringLiteral(
+            "*** Keylark : Serial RTS/DTR Clear failed %1 times; the transmitter may still be keyed")
+            .arg(keyUpRetries + 1),
+        error);
+    return false;
 }
 
 bool SerialLine::setLines(int bits, const char *failure)

@@ -25,6 +25,7 @@ public:
 
 private:
     bool setLines(int bits, const char *failure);
+    bool restoreKeyUp(int fd, const char *failure);
 
     const SettingsStore &store_;
     LineSystem &system_;

@@ -168,31 +168,55 @@ TEST_F(KeyingTest, WordSpaceIsWaitedEvenWithAStopRaised)
     EXPECT_EQ(clock.elapsedMs(), 400.0);
 }
 
-TEST_F(KeyingTest, KeyDownFailureAbandonsTheCharacter)
+TEST_F(KeyingTest, KeyDownFailureAbandonsTheCharacterAndKeysUp)
 {
     store->setValue(KLKSerialDTRKey, true);
     SerialController &serial = start();
     ser_fd = 7;
     line.setError = EIO;
+    line.failSetBits = 2;
+    line.failures = 1;
     CaptureStderr();
     serial.keying(".-");
     EXPECT_EQ(GetCapturedStderr(), "*** Keylrk : Serial RTS/DTR Set failed: Input/output error\n");
-    EXPECT_EQ(line.count('s'), 1);
+    const auto sets = line.sets();
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_FALSE(sets[0].ok);
+    EXPECT_EQ(sets[1].bits, 0); // a refused request may have moved the lines: key up at once
     EXPECT_EQ(clock.sleeps(), 0);
+    EXPECT_EQ(sendStopFlag, 0);
 }
 
-TEST_F(KeyingTest, KeyUpFailureAbandonsTheCharacterWithoutAGap)
+TEST_F(KeyingTest, KeyUpRetriedUntilItSucceedsGoesOnKeying)
 {
     store->setValue(KLKSerialDTRKey, true);
     SerialController &serial = start();
     ser_fd = 7;
     line.setError = EIO;
-    line.failSetBits = 0; // only the key-up set fails
+    line.failSetBits = 0; // only the key-up set fails, twice
+    line.failures = 2;
     CaptureStderr();
     serial.keying(".-");
     EXPECT_EQ(GetCapturedStderr(), "*** Keylrk : Serial RTS/DTR Clear failed: Input/output error\n");
-    EXPECT_EQ(line.count('s'), 2);
-    EXPECT_EQ(clock.elapsedMs(), 100.0);
+    EXPECT_EQ(keyDownPeriods(), (Periods{{0, 120}, {220, 520}}));
+}
+
+TEST_F(KeyingTest, KeyUpThatKeepsFailingSaysTheTransmitterMayBeKeyed)
+{
+    store->setValue(KLKSerialDTRKey, true);
+    SerialController &serial = start();
+    ser_fd = 7;
+    line.setError = EIO;
+    line.failSetBits = 0;
+    CaptureStderr();
+    serial.keying(".-");
+    EXPECT_EQ(GetCapturedStderr(),
+              "*** Keylrk : Serial RTS/DTR Clear failed: Input/output error\n"
+              "*** Keylark : Serial RTS/DTR Clear failed 6 times; the transmitter may still be keyed: "
+              "Input/output error\n");
+    EXPECT_EQ(line.count('s'), 7);
+    EXPECT_EQ(clock.elapsedMs(), 150.0); // the dit, then five pauses of 10 ms
+    EXPECT_EQ(sendStopFlag, 1);          // nothing more is keyed
 }
 
 } // namespace

@@ -108,6 +108,7 @@ public:
         int fd;
         int bits;
         QString path;
+        bool ok = true;
     };
 
     explicit RecordingLine(VirtualClock *clock = nullptr) : clock_(clock) {}
@@ -146,12 +147,14 @@ public:
     {
         if (beforeSet)
             beforeSet(bits);
-        record({'s', stamp(), fd, bits, {}});
-        if (setError != 0 && (failSetBits < 0 || failSetBits == bits)) {
-            errno = setError;
-            return -1;
-        }
-        return 0;
+        const bool fails = setError != 0 && (failSetBits < 0 || failSetBits == bits) && failures != 0;
+        record({'s', stamp(), fd, bits, {}, !fails});
+        if (!fails)
+            return 0;
+        if (failures > 0)
+            --failures;
+        errno = setError;
+        return -1;
     }
     int close(int fd) override
     {
@@ -202,6 +205,7 @@ public:
     int openError = 0;    // errno of a failing open
     int setError = 0;     // errno of a failing TIOCMSET
     int failSetBits = -1; // only requests with these bits fail; -1: all
+    int failures = -1;    // how many of them fail before they succeed again; -1: all
     std::function<void(int bits)> beforeSet;
 
 private:

@@ -69,12 +69,14 @@ protected:
         controller->joinWorkers();
     }
 
-    // Key-down periods (from, to) in ms, from the line's recorded requests.
+    // Key-down periods (from, to) in ms, from the line's recorded requests that succeeded.
     std::vector<std::pair<double, double>> keyDownPeriods() const
     {
         std::vector<std::pair<double, double>> periods;
         double down = -1;
         for (const RecordingLine::Call &call : line.sets()) {
+            if (!call.ok)
+                continue;
             if (call.bits == keying::rtsdtr_on && down < 0)
                 down = call.atMs;
             else if (call.bits == keying::rtsdtr_off && down >= 0) {

@@ -170,8 +170,12 @@ TEST_F(SerialLineTest, CloseSerialThatCannotKeyUpKeepsThePortOpen)
     line.setError = EIO;
     CaptureStderr();
     EXPECT_EQ(serial->closeSerial(), -1);
-    EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial RTS/DTR Clear failed: Input/output error\n");
+    EXPECT_EQ(GetCapturedStderr(),
+              "*** Keylark : Serial RTS/DTR Clear failed: Input/output error\n"
+              "*** Keylark : Serial RTS/DTR Clear failed 6 times; the transmitter may still be keyed: "
+              "Input/output error\n");
     EXPECT_EQ(ser_fd, 7);
+    EXPECT_EQ(line.count('s'), 6);
     EXPECT_EQ(line.count('c'), 0);
     line.setError = 0;
     EXPECT_EQ(serial->openSerial("/dev/ttyUSB3"), 7); // still open: nothing is opened again
