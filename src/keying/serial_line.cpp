@@ -63,7 +63,9 @@ int SerialLine::openSerial(const char *path)
         return ser_fd;
     // Without O_NONBLOCK the open of a real UART waits for carrier detect, which a keying interface never
     // raises; without O_NOCTTY an unplugged adapter could end Keylark with SIGHUP.
-    const int fd = system_.open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int fd = system_.open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && fd <= 2)
+        fd = moveAboveStandardStreams(fd);
     if (fd < 0) {
         Diagnostics::systemError(QStringLiteral("*** Keylark : Serial device "), errno);
         return fd;
@@ -81,6 +83,17 @@ int SerialLine::closeSerial()
     system_.close(ser_fd);
     ser_fd = 0;
     return 1;
+}
+
+// A descriptor 0 would read as "no port open", and 0 to 2 are the standard streams, which a library may
+// close or reopen: a port opened while one of them was closed is moved above them.
+int SerialLine::moveAboveStandardStreams(int fd)
+{
+    const int moved = system_.duplicate(fd, 3);
+    const int error = errno;
+    system_.close(fd);
+    errno = error;
+    return moved;
 }
 
 // A USB adapter may refuse a request now and then; the key-up is tried again for some tens of milliseconds

@@ -24,6 +24,7 @@ public:
     int closeSerial();                // 1 closed, 0 nothing open, -1 key-up failed and the port stays open
 
 private:
+    int moveAboveStandardStreams(int fd);
     bool setLines(int bits, const char *failure);
     bool restoreKeyUp(int fd, const char *failure);
 

@@ -125,6 +125,8 @@ public:
     int duplicate(int fd, int lowest) override
     {
         record({'d', stamp(), fd, lowest, {}});
+        if (duplicateTo < 0)
+            errno = EMFILE;
         return duplicateTo;
     }
     int getAttributes(int fd, termios *attributes) override
@@ -199,7 +201,7 @@ public:
     }
 
     int descriptor = 7;
-    int duplicateTo = 11;
+    int duplicateTo = 11;    // -1: fails with EMFILE
     int attributesError = 0; // errno of a failing tcgetattr
     termios attributes = freshPort();
     int openError = 0;    // errno of a failing open

@@ -114,10 +114,50 @@ TEST_F(SerialLineTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].what, 'o');
     EXPECT_EQ(calls[0].path, QStringLiteral("/dev/ttyUSB3"));
-    EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     EXPECT_EQ(calls[1].what, 's');
     EXPECT_EQ(calls[1].fd, 7);
     EXPECT_EQ(calls[1].bits, 4);
+}
+
+struct DescriptorRow
+{
+    int opened;
+    int used;
+};
+
+class DescriptorTest : public SerialLineTest, public ::testing::WithParamInterface<DescriptorRow>
+{
+};
+
+// Opened while a standard stream was closed, the port would get descriptor 0, 1 or 2; 0 reads as "no
+// port", which leaked it and skipped its key-up at shutdown.
+TEST_P(DescriptorTest, PortIsKeptAboveTheStandardStreams)
+{
+    line.descriptor = GetParam().opened;
+    ASSERT_TRUE(serial->open("/dev/ttyUSB3"));
+    EXPECT_EQ(ser_fd, GetParam().used);
+    ASSERT_TRUE(serial->close());
+    EXPECT_EQ(line.calls().back().what, 'c');
+    EXPECT_EQ(line.calls().back().fd, GetParam().used);
+    EXPECT_EQ(line.count('c'), GetParam().opened == GetParam().used ? 1 : 2);
+    EXPECT_EQ(ser_fd, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Descriptors, DescriptorTest,
+                         ::testing::Values(DescriptorRow{0, 11}, DescriptorRow{1, 11}, DescriptorRow{2, 11},
+                                           DescriptorRow{3, 3}, DescriptorRow{9, 9}));
+
+TEST_F(SerialLineTest, PortThatCannotBeMovedAboveTheStandardStreamsIsNotUsed)
+{
+    line.descriptor = 0;
+    line.duplicateTo = -1;
+    CaptureStderr();
+    EXPECT_FALSE(serial->open("/dev/ttyUSB3"));
+    EXPECT_EQ(GetCapturedStderr(), "*** Keylark : Serial device : Too many open files\n");
+    EXPECT_EQ(line.calls().back().what, 'c');
+    EXPECT_EQ(line.calls().back().fd, 0);
+    EXPECT_EQ(ser_fd, 0);
 }
 
 TEST_F(SerialLineTest, OpenSerialWithAPortOpenReturnsItAndOpensNothing)

@@ -53,7 +53,7 @@ TEST_F(KeyingTest, OpenAtStartKeepsThePortOpenAcrossTransmissions)
     auto calls = line.calls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].path, QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     EXPECT_EQ(calls[1].bits, 4); // RTS up while idle
 
     sendAndWait(QStringLiteral("E"));
