@@ -286,19 +286,25 @@ void SettingsStore::registerDefaults(const QVariantHash &defaults)
         emit changed(it.key());
 }
 
+// Only the copy is made under the lock: the worker reads settings before every element, and building and
+// writing the file while holding it would stall the keying.
 bool SettingsStore::flush()
 {
-    json document = json::object();
+    QHash<QString, QVariant> persistent;
+    std::map<std::string, nlohmann::json> foreign;
     {
         QWriteLocker locker(&lock_);
         if (!dirty_ || !writable_)
             return writable_;
-        for (const auto &[key, value] : foreign_)
-            document[key] = value;
-        for (auto it = persistent_.constBegin(); it != persistent_.constEnd(); ++it)
-            document[it.key().toStdString()] = toJson(it.value());
+        persistent = persistent_; // shared until the next write
+        foreign = foreign_;
         dirty_ = false;
     }
+    json document = json::object();
+    for (const auto &[key, value] : foreign)
+        document[key] = value;
+    for (auto it = persistent.constBegin(); it != persistent.constEnd(); ++it)
+        document[it.key().toStdString()] = toJson(it.value());
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
     QSaveFile file(filePath_);
     const std::string text = document.dump(2) + "\n";
