@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
+#include <termios.h>
 
 using namespace keying;
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr int keyUpRetries = 5;
 constexpr std::int64_t retryPause = 10'000'000; // ns
+const QString restFailure =
+    QStringLiteral("*** Keylark : Serial line settings failed; the lines may move when the port closes");
 
 } // namespace
 
@@ -70,8 +73,36 @@ int SerialLine::openSerial(const char *path)
         Diagnostics::systemError(QStringLiteral("*** Keylark : Serial device "), errno);
         return fd;
     }
+    holdLinesAtRest(fd);
     restoreKeyUp(fd, "*** Keylark : Serial RTS/DTR Clear failed");
     return fd;
+}
+
+// Keylark sends no data, so the port's speed and framing are free to keep the lines where Keylark puts
+// them. With HUPCL cleared, closing the port or ending Keylark leaves the lines alone; with CLOCAL set and
+// no hardware flow control, neither a carrier change nor the driver moves them. At speed B0 the kernel
+// does not raise DTR and RTS when the port is next opened, which would key an active-high line; going to
+// B0 drops both lines once, so a port whose every keying line is active-low (raised at rest) keeps a
+// speed. This runs before the key-up set is applied, so that it also restores what a change of speed
+// moved.
+void SerialLine::holdLinesAtRest(int fd)
+{
+    termios attributes{};
+    if (system_.getAttributes(fd, &attributes) < 0) {
+        Diagnostics::systemError(restFailure, errno);
+        return;
+    }
+    termios wanted = attributes;
+    wanted.c_cflag = (wanted.c_cflag & ~tcflag_t(HUPCL | CRTSCTS)) | CLOCAL;
+    const bool allActiveLow = rtsdtr_on == 0 && rtsdtr_off != 0;
+    if (!allActiveLow)
+        cfsetospeed(&wanted, B0);
+    else if (cfgetospeed(&attributes) == B0)
+        cfsetospeed(&wanted, B9600);
+    if (wanted.c_cflag == attributes.c_cflag)
+        return;
+    if (system_.setAttributes(fd, &wanted) < 0)
+        Diagnostics::systemError(restFailure, errno);
 }
 
 int SerialLine::closeSerial()

@@ -25,6 +25,7 @@ public:
 
 private:
     int moveAboveStandardStreams(int fd);
+    void holdLinesAtRest(int fd);
     bool setLines(int bits, const char *failure);
     bool restoreKeyUp(int fd, const char *failure);
 

@@ -110,7 +110,7 @@ TEST_F(SerialLineTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
     rtsdtr_off = 4;
     EXPECT_EQ(serial->openSerial("/dev/ttyUSB3"), 7);
     EXPECT_EQ(ser_fd, 0); // the caller stores it
-    const auto calls = line.calls();
+    const auto calls = line.portCalls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].what, 'o');
     EXPECT_EQ(calls[0].path, QStringLiteral("/dev/ttyUSB3"));
@@ -118,6 +118,68 @@ TEST_F(SerialLineTest, OpenSerialOpensWithoutWaitingForCarrierAndDropsTheLines)
     EXPECT_EQ(calls[1].what, 's');
     EXPECT_EQ(calls[1].fd, 7);
     EXPECT_EQ(calls[1].bits, 4);
+}
+
+struct RestRow
+{
+    const char *name;
+    int on, off;
+    speed_t speedBefore;
+    tcflag_t flagsBefore;
+    speed_t speedAfter;
+    bool changed;
+};
+
+class RestSettingsTest : public SerialLineTest, public ::testing::WithParamInterface<RestRow>
+{
+};
+
+// The port is told to leave its lines alone when it closes, and rests at B0 unless every keying line is
+// active-low; a port already set so is not set again.
+TEST_P(RestSettingsTest, OpenLeavesThePortHoldingItsLines)
+{
+    const RestRow row = GetParam();
+    rtsdtr_on = row.on;
+    rtsdtr_off = row.off;
+    line.attributes.c_cflag = row.flagsBefore;
+    cfsetospeed(&line.attributes, row.speedBefore);
+    ASSERT_TRUE(serial->open("/dev/ttyUSB0"));
+    EXPECT_EQ(cfgetospeed(&line.attributes), row.speedAfter);
+    EXPECT_EQ(line.attributes.c_cflag & (HUPCL | CLOCAL | CRTSCTS), tcflag_t(CLOCAL));
+    EXPECT_EQ(line.count('t'), row.changed ? 1 : 0);
+    std::string order;
+    for (const auto &call : line.calls())
+        order += call.what;
+    EXPECT_EQ(order, row.changed ? "ogts" : "ogs"); // the key-up set comes last: it undoes a change of speed
+}
+
+constexpr tcflag_t fresh = CS8 | CREAD | HUPCL | CLOCAL;
+constexpr tcflag_t atRest = CS8 | CREAD | CLOCAL;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Wirings, RestSettingsTest, ::testing::Values(
+    RestRow{"ActiveHighGoesToB0",           2, 0, B9600, fresh,             B0,    true},
+    RestRow{"NothingKeyedGoesToB0",         0, 0, B9600, fresh,             B0,    true},
+    RestRow{"MixedGoesToB0",                4, 2, B9600, fresh,             B0,    true},
+    RestRow{"ActiveLowKeepsItsSpeed",       0, 2, B9600, fresh,             B9600, true},
+    RestRow{"ActiveLowLeavesB0",            0, 6, B0,    atRest,            B9600, true},
+    RestRow{"FlowControlIsTurnedOff",       0, 4, B9600, atRest | CRTSCTS,  B9600, true},
+    RestRow{"CarrierIsIgnored",             2, 0, B0,    CS8 | CREAD,       B0,    true},
+    RestRow{"ActiveHighAlreadyAtRest",      2, 0, B0,    atRest,            B0,    false},
+    RestRow{"ActiveLowAlreadyAtRest",       0, 6, B4800, atRest,            B4800, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST_F(SerialLineTest, PortWithoutAttributesIsStillOpenedAndKeyedUp)
+{
+    line.attributesError = ENOTTY;
+    rtsdtr_off = 4;
+    CaptureStderr();
+    ASSERT_TRUE(serial->open("/dev/ttyUSB0"));
+    EXPECT_EQ(GetCapturedStderr(),
+              "*** Keylark : Serial line settings failed; the lines may move when the port "
+              "closes: Inappropriate ioctl for device\n");
+    EXPECT_EQ(line.sets().back().bits, 4);
 }
 
 struct DescriptorRow

@@ -50,7 +50,7 @@ TEST_F(KeyingTest, OpenAtStartKeepsThePortOpenAcrossTransmissions)
     start();
     EXPECT_EQ(initialized, 1);
     EXPECT_EQ(ser_fd, 7);
-    auto calls = line.calls();
+    auto calls = line.portCalls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].path, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(calls[0].bits, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
