@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -75,5 +76,37 @@ TEST_F(PtyLineTest, OpenAtStartSucceedsOnAPseudoTerminal)
     EXPECT_GT(ser_fd, 0);
     EXPECT_EQ(fcntl(ser_fd, F_GETFL) & (O_ACCMODE | O_NONBLOCK), O_RDWR | O_NONBLOCK);
 }
+
+struct PtyRestRow
+{
+    const char *name;
+    bool reverse;
+    bool atB0;
+};
+
+class PtyRestTest : public PtyLineTest, public ::testing::WithParamInterface<PtyRestRow>
+{
+};
+
+// The termios calls that keep the lines at rest succeed on a real tty: the port no longer hangs up on
+// close, ignores carrier, and rests at B0 unless its keying line is active-low.
+TEST_P(PtyRestTest, TermiosChangesSucceedOnARealTty)
+{
+    store->setValue(KLKSerialDTRReverseKey, GetParam().reverse);
+    store->setValue(KLKSerialStartUpOpenKey, true);
+    CaptureStderr();
+    startOnTheRealLine();
+    EXPECT_EQ(GetCapturedStderr().find("Serial line settings failed"), std::string::npos);
+    ASSERT_GT(ser_fd, 2);
+    termios attributes{};
+    ASSERT_EQ(tcgetattr(ser_fd, &attributes), 0);
+    EXPECT_EQ(attributes.c_cflag & (HUPCL | CLOCAL | CRTSCTS), tcflag_t(CLOCAL));
+    EXPECT_EQ(cfgetospeed(&attributes) == B0, GetParam().atB0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wirings, PtyRestTest,
+                         ::testing::Values(PtyRestRow{"ActiveHigh", false, true},
+                                           PtyRestRow{"ActiveLow", true, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
