@@ -2,7 +2,8 @@
  *
  * Opening the path named by KEYLARK_FAKE_SERIAL_PATH yields a descriptor on /dev/null; modem-control
  * requests on that descriptor are answered here and every change of the line bits is appended to the
- * file named by KEYLARK_FAKE_SERIAL_LOG as "<CLOCK_MONOTONIC ns> <bits>". All other paths and
+ * file named by KEYLARK_FAKE_SERIAL_LOG as "<CLOCK_MONOTONIC ns> <bits>". Its termios (tcgetattr and
+ * tcsetattr, which the C library issues as system calls of its own) is kept here too. All other paths and
  * descriptors go to the C library unchanged. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -14,6 +15,7 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 static int fake_fds[MAX_FAKE_FDS];
 static int fake_fd_count;
 static int line_bits;
+static struct termios attributes = {.c_cflag = B9600 | CS8 | CREAD | HUPCL | CLOCAL};
 
 static int (*real_open_fn(void))(const char *, int, ...)
 {
@@ -187,4 +190,28 @@ int ioctl(int fd, unsigned long request, ...)
     if (!real_ioctl)
         real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
     return real_ioctl(fd, request, argument);
+}
+
+int tcgetattr(int fd, struct termios *termios_p)
+{
+    static int (*real_tcgetattr)(int, struct termios *);
+    if (is_fake_fd(fd)) {
+        *termios_p = attributes;
+        return 0;
+    }
+    if (!real_tcgetattr)
+        real_tcgetattr = (int (*)(int, struct termios *))dlsym(RTLD_NEXT, "tcgetattr");
+    return real_tcgetattr(fd, termios_p);
+}
+
+int tcsetattr(int fd, int optional_actions, const struct termios *termios_p)
+{
+    static int (*real_tcsetattr)(int, int, const struct termios *);
+    if (is_fake_fd(fd)) {
+        attributes = *termios_p;
+        return 0;
+    }
+    if (!real_tcsetattr)
+        real_tcsetattr = (int (*)(int, int, const struct termios *))dlsym(RTLD_NEXT, "tcsetattr");
+    return real_tcsetattr(fd, optional_actions, termios_p);
 }
