@@ -88,10 +88,13 @@ SerialController::SerialController(SettingsStore &store, ConsoleLookup console, 
       line_(std::make_unique<SerialLine>(store_, line ? *line : LineSystem::system(), clock_))
 {
     init();
+    lineSettingsWatch_ = QObject::connect(&store_, &SettingsStore::changed, &store_,
+                                          [this](const QString &key) { lineSettingChanged(key); });
 }
 
 SerialController::~SerialController()
 {
+    QObject::disconnect(lineSettingsWatch_);
     shutdown();
 }
 
@@ -314,29 +317,50 @@ void SerialController::sendCWThread(const QString &text)
         sendCWCancel();
         return;
     }
+    {
+        std::scoped_lock lock(lineMutex_);
+        transmitOnTheLine(text);
+    }
+    beaconFlag = 0;
+    G_thread = 0;
+}
+
+void SerialController::transmitOnTheLine(const QString &text)
+{
     char buffer[textBufferSize];
     copyText(text, buffer);
     line_->configure();
     if (serialStartUpOpen == 0 && !line_->open(devicePath)) {
         // ser_fd stays 0: the next transmission tries the port again
         Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
-        beaconFlag = 0;
-        G_thread = 0;
         return;
     }
     if (serialStartUpOpen != 0)
         line_->keyUp(); // the key-up set of the line settings just read
     transmit(buffer);
     beaconPauseLeft_ = 0;
-    // Every transmission ends with the line at rest, however it ended.
+    // Every transmission ends with the line at rest, however it ended, and in the settings of now.
     if (serialStartUpOpen == 0) {
         line_->close();
         sendStopFlag = 0;
     } else {
+        line_->configure();
         line_->keyUp();
     }
-    beaconFlag = 0;
-    G_thread = 0;
+}
+
+// The line rests in the key-up state of the settings the operator sees: a change made while the port is
+// open and idle takes effect at once. During a transmission the worker applies it when it ends.
+void SerialController::lineSettingChanged(const QString &key)
+{
+    if (key != KLKSerialDTRKey && key != KLKSerialDTRReverseKey && key != KLKSerialRTSKey &&
+        key != KLKSerialRTSReverseKey)
+        return;
+    std::unique_lock lock(lineMutex_, std::try_to_lock);
+    if (!lock.owns_lock() || !line_->isOpen())
+        return;
+    line_->configure();
+    line_->keyUp();
 }
 
 // Copies the text as UTF-8 with its terminating zero byte; a text too long for the buffer is cut after

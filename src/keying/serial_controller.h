@@ -4,6 +4,7 @@
 #include "keying/keying_controller.h"
 #include "keying/wait_schedule.h"
 
+#include <QObject>
 #include <QSet>
 #include <QString>
 
@@ -96,6 +97,8 @@ private:
     void init();
     void reapFinishedWorkers();
     void copyText(const QString &text, char *buffer);
+    void transmitOnTheLine(const QString &text);
+    void lineSettingChanged(const QString &key);
     void transmit(const char *buffer);
     bool sendPass(const char *buffer);
     bool beaconPause();
@@ -108,6 +111,8 @@ private:
     WaitClock &clock_;
     WaitSchedule schedule_;
     std::unique_ptr<KeyingLine> line_;
+    std::mutex lineMutex_; // held by a transmission, and by a change of the line settings while idle
+    QMetaObject::Connection lineSettingsWatch_;
     std::atomic<bool> closing_{false};
     std::atomic<int> beaconPauseLeft_{0};
     std::mutex workersMutex_;

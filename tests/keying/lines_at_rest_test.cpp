@@ -1,5 +1,6 @@
 #include "keying_fixture.h"
 
+#include <algorithm>
 #include <sys/ioctl.h>
 
 namespace {
@@ -215,6 +216,46 @@ TEST_P(LinesAtRestTest, LinesStayAtRestWhenTheProcessIsKilledWithThePortOpen)
     port.exitProcess(); // the kernel closes the port of a killed process; the controller never shuts down
     EXPECT_EQ(foreignKeyDowns(killed), 0);
     EXPECT_EQ(port.lines(), rtsdtr_off);
+}
+
+class LineSettingsChangeTest : public KeyingTest
+{
+protected:
+    void SetUp() override
+    {
+        KeyingTest::SetUp();
+        store->setValue(KLKSerialDTRKey, true);
+        store->setValue(KLKSerialStartUpOpenKey, true);
+        controller = std::make_unique<SerialController>(
+            *store, [this]() -> ConsoleLog * { return &console; }, &port, &clock);
+    }
+
+    KernelLine port{&clock};
+};
+
+// The operator finds that the interface keys on a falling DTR: with the port open at start, the line
+// rests in the new key-up state at once, not only from the next transmission on.
+TEST_F(LineSettingsChangeTest, ChangeWhileIdleTakesEffectAtOnce)
+{
+    ASSERT_EQ(port.lines(), 0);
+    store->setValue(KLKSerialDTRReverseKey, true);
+    EXPECT_EQ(port.lines(), TIOCM_DTR);
+    store->setValue(KLKSerialDTRReverseKey, false);
+    EXPECT_EQ(port.lines(), 0);
+}
+
+// The transmission keys to its end with the settings it began with, then rests in the new key-up state.
+TEST_F(LineSettingsChangeTest, ChangeDuringATransmissionTakesEffectWhenItEnds)
+{
+    clock.at(50, [this] { store->setValue(KLKSerialDTRReverseKey, true); });
+    sendAndWait(QStringLiteral("EE"));
+    std::vector<int> requests;
+    for (const auto &state : port.states())
+        if (state.event == 's')
+            requests.push_back(state.requested);
+    // at open, at the start, two dits, then the new key-up set
+    EXPECT_EQ(requests, (std::vector<int>{0, 0, 2, 0, 2, 0, 2}));
+    EXPECT_EQ(port.lines(), TIOCM_DTR);
 }
 
 // clang-format off
