@@ -86,7 +86,7 @@ class RetryingKeylark(ks.Keylark):
 
 
 def run_start(program, workdir, settings, keyed_dtr, log, state, end):
-    xvfb = ks.Xvfb()  # a display of its own: a Ctrl+Q sent to a closing window can reach the next start
+    xvfb = ks.Xvfb()  # a display of its own for each start
     try:
         return run_on_display(program, xvfb.display, workdir, settings, keyed_dtr, log, state, end)
     finally:
