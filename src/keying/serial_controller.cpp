@@ -149,7 +149,7 @@ void SerialController::cwSetWpm(int speed)
     if (speed > 4)
         wpm = float(KLKWpmRange.clamp(speed));
     if (!KLKWpmRange.contains(speed))
-        reportOutOfRange(KLKWpmKey, speed, wpm);
+        reportOutOfRange(KLKWpmKey, KLKWpmRange, speed, wpm);
     dit_time = 1200.0f / wpm;
     dah_time = ratio(KLKTimeDahKey) * dit_time;
     intra_time = dit_time;
@@ -163,16 +163,15 @@ float SerialController::ratio(const QString &key)
     const double stored = store_.doubleValue(key);
     const double used = KLKRatioRange.clamp(stored);
     if (!KLKRatioRange.contains(stored))
-        reportOutOfRange(key, stored, used);
+        reportOutOfRange(key, KLKRatioRange, stored, used);
     return float(used);
 }
 
-void SerialController::reportOutOfRange(const QString &key, double stored, double used)
+void SerialController::reportOutOfRange(const QString &key, SettingRange range, double stored, double used)
 {
     if (reportedKeys_.contains(key))
         return;
     reportedKeys_.insert(key);
-    const SettingRange range = key == KLKWpmKey ? KLKWpmRange : KLKRatioRange;
     Diagnostics::out(QStringLiteral("#.. Keylark : \"%1\" %2 is outside %3 to %4; using %5.")
                          .arg(key, QString::number(stored, 'g', 10), QString::number(range.minimum),
                               QString::number(range.maximum), QString::number(used, 'g', 10)));

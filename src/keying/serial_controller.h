@@ -16,6 +16,7 @@
 #include <thread>
 
 class KeyingLine;
+struct SettingRange;
 class LineSystem;
 class SettingsStore;
 class WaitClock;
@@ -103,7 +104,7 @@ private:
     bool sendPass(const char *buffer);
     bool beaconPause();
     float ratio(const QString &key);
-    void reportOutOfRange(const QString &key, double stored, double used);
+    void reportOutOfRange(const QString &key, SettingRange range, double stored, double used);
     ConsoleLog *console() const;
 
     SettingsStore &store_;
