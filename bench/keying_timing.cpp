@@ -428,7 +428,10 @@ int main()
         }
     }
 
-    std::printf("\nIdle machine\n");
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    const QByteArray load = loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().split(' ').value(0) : "?";
+    std::printf("\nNot stalled (load average %s: on a shared machine other programs delay wake-ups too)\n",
+                load.constData());
     printHeader();
     const std::vector<Request> scheduled = keyWithKeylark(store, text, 0);
     const Figures ours = compare(ideal, seenEdges(scheduled, on));
