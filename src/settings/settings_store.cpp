@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "settings/settings_file.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -21,40 +23,11 @@ using json = nlohmann::json;
 namespace {
 
 constexpr int writeDelayMs = 200;
-const QString dateTag = QStringLiteral("$date");
 
 void warn(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
-}
-
-QVariant fromJson(const json &value)
-{
-    switch (value.type()) {
-    case json::value_t::string:
-        return QString::fromStdString(value.get<std::string>());
-    case json::value_t::number_integer:
-        return qint64(value.get<std::int64_t>());
-    case json::value_t::number_unsigned:
-        return value.get<std::uint64_t>() <= std::uint64_t(LLONG_MAX)
-                   ? QVariant(qint64(value.get<std::uint64_t>()))
-                   : QVariant(value.get<double>());
-    case json::value_t::number_float:
-        return value.get<double>();
-    case json::value_t::boolean:
-        return value.get<bool>();
-    case json::value_t::object:
-        if (value.size() == 1 && value.contains(dateTag.toStdString()) && value.begin()->is_string()) {
-            const auto date = QDateTime::fromString(QString::fromStdString(value.begin()->get<std::string>()),
-                                                    Qt::ISODateWithMs);
-            if (date.isValid())
-                return date;
-        }
-        return {};
-    default:
-        return {};
-    }
 }
 
 json toJson(const QVariant &value)
@@ -67,7 +40,8 @@ json toJson(const QVariant &value)
     case QMetaType::Bool:
         return value.toBool();
     case QMetaType::QDateTime:
-        return json{{dateTag.toStdString(), value.toDateTime().toString(Qt::ISODate).toStdString()}};
+        return json{
+            {SettingsFile::dateTag.toStdString(), value.toDateTime().toString(Qt::ISODate).toStdString()}};
     default:
         return value.toString().toStdString();
     }
@@ -241,6 +215,42 @@ bool SettingsStore::isTrueByIdentity(const QString &key) const
     return stored.metaType().id() == QMetaType::Bool && stored.toBool();
 }
 
+QVariant SettingsStore::usableValue(const QString &key) const
+{
+    const QVariant stored = value(key);
+    if (stored.metaType().id() != QMetaType::QString || stored.toString().size() <= usableTextLength)
+        return stored;
+    QString text = stored.toString();
+    cutForUse(key, text);
+    return text;
+}
+
+QString SettingsStore::usableText(const QString &key) const
+{
+    QString text = stringValue(key);
+    cutForUse(key, text);
+    return text;
+}
+
+void SettingsStore::cutForUse(const QString &key, QString &text) const
+{
+    const qsizetype length = text.size();
+    if (length <= usableTextLength)
+        return;
+    text.truncate(text.at(usableTextLength - 1).isHighSurrogate() ? usableTextLength - 1 : usableTextLength);
+    {
+        QWriteLocker locker(&lock_);
+        if (cutReported_.contains(key))
+            return;
+        cutReported_.insert(key);
+    }
+    emit notice(QStringLiteral("#.. Keylark : The text stored under %1 is %2 characters long; Keylark uses "
+                               "its first %3.")
+                    .arg(key)
+                    .arg(length)
+                    .arg(text.size()));
+}
+
 void SettingsStore::setValue(const QString &key, const QVariant &value)
 {
     if (!value.isValid()) {
@@ -255,6 +265,7 @@ void SettingsStore::setValue(const QString &key, const QVariant &value)
             return;
         persistent_.insert(key, stored);
         foreign_.erase(key.toStdString());
+        cutReported_.remove(key);
         dirty_ = true;
     }
     scheduleWrite();
@@ -324,28 +335,26 @@ void SettingsStore::load()
     QFile file(filePath_);
     if (!file.exists())
         return;
+    if (!QFileInfo(file).isFile()) {
+        moveAsideCorrupt(QStringLiteral("not a regular file")); // a pipe, say, could block the start
+        return;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         writable_ = false;
-        warn(QStringLiteral("Keylark: could not read the settings file %1 (%2); starting on the defaults and "
-                            "leaving the file untouched.")
-                 .arg(filePath_, file.errorString()));
+        reportLoadProblem(QStringLiteral("Keylark: could not read the settings file %1 (%2); starting on the "
+                                         "defaults and leaving the file untouched.")
+                              .arg(filePath_, file.errorString()));
         return;
     }
-    const QByteArray bytes = file.readAll();
-    json document = json::parse(bytes.constBegin(), bytes.constEnd(), nullptr, false);
-    if (document.is_discarded() || !document.is_object()) {
-        file.close();
-        moveAsideCorrupt(document.is_discarded() ? QStringLiteral("not valid JSON")
-                                                 : QStringLiteral("not a JSON object"));
+    // One byte past the limit is enough to know the file is too large, whatever its size claims to be.
+    SettingsFile contents = SettingsFile::parse(file.read(SettingsFile::maxBytes + 1));
+    file.close();
+    if (!contents.problem.isEmpty()) {
+        moveAsideCorrupt(contents.problem);
         return;
     }
-    for (auto it = document.begin(); it != document.end(); ++it) {
-        const QVariant value = fromJson(it.value());
-        if (value.isValid())
-            persistent_.insert(QString::fromStdString(it.key()), value);
-        else
-            foreign_.emplace(it.key(), it.value());
-    }
+    persistent_ = std::move(contents.values);
+    foreign_ = std::move(contents.foreign);
 }
 
 void SettingsStore::moveAsideCorrupt(const QString &reason)
@@ -355,17 +364,23 @@ void SettingsStore::moveAsideCorrupt(const QString &reason)
     for (int n = 2; QFile::exists(aside); ++n)
         aside = filePath_ + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
     if (QFile::rename(filePath_, aside)) {
-        warn(QStringLiteral(
-                 "Keylark: the settings file %1 could not be read (%2); it was kept as %3 and Keylark "
-                 "starts on the defaults.")
-                 .arg(filePath_, reason, aside));
+        reportLoadProblem(
+            QStringLiteral(
+                "Keylark: the settings file %1 could not be read (%2); it was kept as %3 and Keylark "
+                "starts on the defaults.")
+                .arg(filePath_, reason, aside));
         return;
     }
     writable_ = false;
-    warn(QStringLiteral(
-             "Keylark: the settings file %1 could not be read (%2) nor moved aside; Keylark starts on "
-             "the defaults and will not write it.")
-             .arg(filePath_, reason));
+    reportLoadProblem(QStringLiteral("Keylark: the settings file %1 could not be read (%2) nor moved aside; "
+                                     "Keylark starts on the defaults and will not write it.")
+                          .arg(filePath_, reason));
+}
+
+void SettingsStore::reportLoadProblem(const QString &line)
+{
+    loadProblem_ = line;
+    warn(line);
 }
 
 void SettingsStore::scheduleWrite()

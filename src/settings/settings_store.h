@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QReadWriteLock>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
@@ -37,6 +38,18 @@ public:
     // True only when the persistent layer holds the boolean true itself (1 and "1" do not count).
     bool isTrueByIdentity(const QString &key) const;
 
+    // A stored text stays whole in the store, but what Keylark shows or sends of it is cut at this many
+    // UTF-16 units: as many as a transmission carries bytes, and more than any window needs to show.
+    static constexpr qsizetype usableTextLength = 4095;
+    // The value and the text as Keylark puts them to use: a longer text is cut at a whole character, and
+    // notice() carries one information line per key about it.
+    QVariant usableValue(const QString &key) const;
+    QString usableText(const QString &key) const;
+
+    // Why the settings file found at start could not be used (it was kept aside or left alone), or empty.
+    // The line went to standard error at once; the application shows it again once a window exists.
+    QString loadProblem() const { return loadProblem_; }
+
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
     void registerDefaults(const QVariantHash &defaults);
@@ -52,10 +65,14 @@ public:
 
 signals:
     void changed(const QString &key);
+    // An information line for the operator, such as a stored text cut for use; may come from any thread.
+    void notice(const QString &line) const;
 
 private:
     void load();
     void moveAsideCorrupt(const QString &reason);
+    void reportLoadProblem(const QString &line);
+    void cutForUse(const QString &key, QString &text) const;
     void scheduleWrite();
 
     QString filePath_;
@@ -65,5 +82,7 @@ private:
     std::map<std::string, nlohmann::json> foreign_; // entries of kinds Keylark does not use, kept as found
     bool dirty_ = false;
     bool writable_ = true; // false when the file on disk could not be read: never overwrite it
+    QString loadProblem_;
+    mutable QSet<QString> cutReported_; // keys whose text was cut since it was last set
     QTimer writeTimer_;
 };
