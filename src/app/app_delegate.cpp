@@ -3,6 +3,7 @@
 #include "app/application_keys.h"
 #include "compose/keyer.h"
 #include "console/console_controller.h"
+#include "keying/diagnostics.h"
 #include "keying/serial_controller.h"
 #include "preferences/preferences_controller.h"
 #include "settings/settings_keys.h"
@@ -28,6 +29,10 @@ AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, QObj
     keyTimer_.setSingleShot(true);
     keyTimer_.setInterval(keyCancelTime);
     connect(&keyTimer_, &QTimer::timeout, this, &AppDelegate::keyTimerStop);
+    connect(&store_, &SettingsStore::notice, this, &Diagnostics::out, Qt::DirectConnection);
+    // The settings file was read before the status report followed Keylark's lines.
+    if (!store_.loadProblem().isEmpty())
+        statusReport_.report(store_.loadProblem());
 }
 
 AppDelegate::~AppDelegate()

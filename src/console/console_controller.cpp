@@ -730,7 +730,7 @@ void ConsoleController::functionAction(QObject *sender)
         return;
     }
     const QString group = selectedMessageGroup();
-    const QString message = store_.stringValue(messageKey(group, key));
+    const QString message = store_.usableText(messageKey(group, key));
     if (message.isEmpty()) {
         beep_();
         cancelAction();
@@ -784,7 +784,7 @@ void ConsoleController::setFunctionTitle(const QString &identifier)
             binding->setConverters(&SettingBinding::readText, nullptr);
             titleBindings_.push_back(std::move(binding));
             // Not bound: the tool tip shows the message as stored when the group was selected.
-            const QString message = store_.stringValue(messageKey(identifier, FunctionKeyRow::tag(cell)));
+            const QString message = store_.usableText(messageKey(identifier, FunctionKeyRow::tag(cell)));
             row->setToolTipForCell(message, cell);
             static_cast<FunctionKeyCell *>(cell)->setCurrentMessage(message);
         }
@@ -794,7 +794,7 @@ void ConsoleController::setFunctionTitle(const QString &identifier)
 void ConsoleController::setSelectedMessageGroup(const QString &identifier)
 {
     const QString key = groupLabelKey(identifier);
-    selectedMessageGroupOutlet->setText(store_.contains(key) ? store_.stringValue(key) : identifier);
+    selectedMessageGroupOutlet->setText(store_.contains(key) ? store_.usableText(key) : identifier);
 }
 
 // ---- The stored-message pages ----
@@ -839,7 +839,7 @@ void ConsoleController::refreshMessagePage(int group)
         return;
     const QString labelSetting = groupLabelKey(identifier);
     const QVariant groupLabel =
-        store_.contains(labelSetting) ? store_.value(labelSetting) : QVariant(identifier);
+        store_.contains(labelSetting) ? store_.usableValue(labelSetting) : QVariant(identifier);
     messageTabOutlet->setTabText(messageTabOutlet->indexOf(page), literalButtonText(groupLabel).toString());
     view->setAccessibleName(tr("Stored messages of group %1").arg(SettingsStore::toText(groupLabel)));
     view->setMinimumHeight(40); // a small screen keeps its room for the log
@@ -850,9 +850,9 @@ void ConsoleController::refreshMessagePage(int group)
     }
     for (int key = 1; key <= FUNCTIONCOUNT; ++key) {
         QTreeWidgetItem *item = view->topLevelItem(key - 1);
-        const QString label = store_.stringValue(labelKey(identifier, key));
+        const QString label = store_.usableText(labelKey(identifier, key));
         item->setText(1, label.isNull() ? QStringLiteral("F%1").arg(key) : label);
-        item->setText(2, store_.stringValue(messageKey(identifier, key)));
+        item->setText(2, store_.usableText(messageKey(identifier, key)));
     }
     view->resizeColumnToContents(0);
     view->setColumnWidth(1, std::max(view->columnWidth(1), 140));

@@ -471,7 +471,7 @@ void PreferencesController::bindMacroGroup(int index)
 void PreferencesController::showGroupNames()
 {
     for (int group = 1; group <= GROUPCOUNT; ++group) {
-        const QString label = store_.stringValue(groupLabelKey(group));
+        const QString label = store_.usableText(groupLabelKey(group));
         const QString name =
             label.isEmpty() ? QString::number(group) : QStringLiteral("%1 \u00b7 %2").arg(group).arg(label);
         ui_->messageGroupComboBox->setItemText(group - 1, name);

@@ -46,7 +46,7 @@ void SettingBinding::refresh()
 {
     if (!control_)
         return;
-    QVariant shown = store_.value(key_);
+    QVariant shown = store_.usableValue(key_);
     if (!shown.isValid())
         shown = placeholder_.isValid() ? placeholder_ : QVariant(property_.metaType());
     else if (fromStore_)
