@@ -39,9 +39,12 @@ json toJson(const QVariant &value)
         return value.toDouble();
     case QMetaType::Bool:
         return value.toBool();
-    case QMetaType::QDateTime:
-        return json{
-            {SettingsFile::dateTag.toStdString(), value.toDateTime().toString(Qt::ISODate).toStdString()}};
+    case QMetaType::QDateTime: {
+        // Milliseconds only when there are some, so that whole-second dates are written as they always were.
+        const QDateTime date = value.toDateTime();
+        const auto format = date.time().msec() != 0 ? Qt::ISODateWithMs : Qt::ISODate;
+        return json{{SettingsFile::dateTag.toStdString(), date.toString(format).toStdString()}};
+    }
     default:
         return value.toString().toStdString();
     }
