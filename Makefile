@@ -1,8 +1,30 @@
 # Keylark: `make run` builds and starts the keyer, `make test` builds and runs every test.
 BUILD := build
 JOBS ?= $(shell nproc)
+comma := ,
 
-.PHONY: all deps configure build run test bench format clean
+# make test SANITIZE=address,undefined builds and tests in a folder of its own (build-address-undefined).
+SANITIZE ?=
+ifneq ($(SANITIZE),)
+BUILD := build-$(subst $(comma),-,$(SANITIZE))
+CMAKE_FLAGS += -DKEYLARK_SANITIZE=$(SANITIZE)
+export ASAN_OPTIONS ?= detect_leaks=1:verify_asan_link_order=0
+export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS ?= print_stacktrace=1
+endif
+
+# make tsan: the keying and console tests, where the worker and the interface thread meet, under
+# ThreadSanitizer.
+TSAN_BUILD := build-thread
+TSAN_OPTIONS ?= halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/sanitizers/tsan.supp
+
+# make fuzz: every fuzz target for FUZZ_SECONDS each (tests/fuzz/README.md).
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS ?= $(patsubst tests/fuzz/%_fuzz.cpp,%,$(wildcard tests/fuzz/*_fuzz.cpp))
+FUZZ_FLAGS ?=
+
+.PHONY: all deps configure build run test bench tsan fuzz format clean
 
 all: build
 
@@ -10,7 +32,7 @@ deps:
 	@tools/install-deps
 
 configure: deps
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -24,6 +46,27 @@ test: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do \
 	  [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
+
+tsan: deps
+	@test -f $(TSAN_BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLARK_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target keying_tests console_tests
+	TSAN_OPTIONS="$(TSAN_OPTIONS)" $(TSAN_BUILD)/tests/keying_tests
+	TSAN_OPTIONS="$(TSAN_OPTIONS)" QT_QPA_PLATFORM=offscreen $(TSAN_BUILD)/tests/console_tests
+
+fuzz:
+	@tools/install-deps fuzz
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CC=clang-14 CXX=clang++-14 \
+	  cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLARK_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@failed=; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/crashes/$$t; \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/tests/fuzz/fuzz_$$t $(FUZZ_BUILD)/corpus/$$t tests/fuzz/corpus/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=30 -close_fd_mask=1 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t/ $(FUZZ_FLAGS) || failed="$$failed $$t"; \
+	done; \
+	test -z "$$failed" || { echo "fuzz: findings in$$failed, kept in $(FUZZ_BUILD)/crashes/"; exit 1; }
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
