@@ -222,6 +222,11 @@ QString statusError(ConsoleController *console)
     return console->findChild<QLabel *>(QStringLiteral("statusError"))->text();
 }
 
+QString statusInformation(ConsoleController *console)
+{
+    return console->findChild<QLabel *>(QStringLiteral("statusInformation"))->text();
+}
+
 // The program's own path: the real serial controller with a device path that does not exist.
 TEST_F(AppDelegateTest, RealKeyingWithAMissingDeviceReportsInTheStatusBarAndNotInTheLog)
 {
@@ -265,6 +270,35 @@ TEST_F(AppDelegateTest, OpenAtStartFailureStaysInTheStatusBar)
     EXPECT_TRUE(statusError(console).startsWith(failure)) << statusError(console).toStdString();
     delegate.reset();
     keying::initialized = initialized;
+}
+
+// The settings file is read before any window exists: why it could not be used reaches the status bar
+// once the console is there, and the lines about stored texts cut for use follow it there.
+TEST_F(AppDelegateTest, SettingsProblemsReachTheConsoleStatusBar)
+{
+    store.reset();
+    {
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\"a\":" + QByteArray(200'000, '[') + QByteArray(200'000, ']') + "}");
+    }
+    testing::internal::CaptureStderr();
+    store = std::make_unique<SettingsStore>(settingsPath());
+    testing::internal::GetCapturedStderr();
+    store->registerDefaults(registeredDefaults());
+    makeRecordingDelegate();
+    delegate->applicationDidFinishLaunching();
+    ConsoleController *console = delegate->consoleController();
+    ASSERT_NE(console, nullptr);
+    EXPECT_TRUE(store->loadProblem().contains(QStringLiteral("nested deeper than 64 levels")));
+    EXPECT_EVENTUALLY(statusInformation(console) == store->loadProblem());
+
+    testing::internal::CaptureStdout();
+    store->setValue(messageKey(QStringLiteral("messageG1"), 1), QString(100'000, u'm')); // shown at once
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("The text stored under messageG1F1 is 100000 characters long"), std::string::npos)
+        << out;
+    EXPECT_EVENTUALLY(statusInformation(console).contains(QStringLiteral("stored under messageG1F1")));
 }
 
 } // namespace

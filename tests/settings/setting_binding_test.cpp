@@ -82,6 +82,15 @@ TEST_F(SettingBindingTest, ConvertersTranslateBothWays)
     EXPECT_EQ(control.value(), 5);
 }
 
+TEST_F(SettingBindingTest, AHugeStoredTextIsShownCutAndKeptWhole)
+{
+    const QString huge(1'000'000, u'E');
+    store.setValue(QStringLiteral("messageG1F1"), huge);
+    new SettingBinding(&control, store, QStringLiteral("messageG1F1"), {}, "title");
+    EXPECT_EQ(control.title(), huge.left(SettingsStore::usableTextLength));
+    EXPECT_EQ(store.value(QStringLiteral("messageG1F1")).toString(), huge);
+}
+
 } // namespace
 
 #include "setting_binding_test.moc"
