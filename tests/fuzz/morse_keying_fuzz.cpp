@@ -27,6 +27,17 @@ public:
         ++opens;
         return 7;
     }
+    int duplicate(int fd, int) override { return fd; }
+    int getAttributes(int, termios *attributes) override
+    {
+        *attributes = stored;
+        return 0;
+    }
+    int setAttributes(int, const termios *attributes) override
+    {
+        stored = *attributes;
+        return 0;
+    }
     int setModemLines(int, int bits) override
     {
         const bool down = bits == keying::rtsdtr_on;
@@ -43,6 +54,7 @@ public:
         return 0;
     }
 
+    termios stored{};
     int opens = 0, closes = 0, sets = 0, downs = 0, last = -1;
 };
 
