@@ -1,15 +1,14 @@
 #include "app/command_line.h"
 
+#include "settings/settings_file.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonParseError>
 
 namespace {
 
 const QString programName = QStringLiteral("keylark");
-constexpr qint64 maxSettingsFileSize = 16 * 1024 * 1024;
 
 // clang-format off
 // The options QGuiApplication and QApplication read from the same command line.
@@ -77,19 +76,16 @@ CommandLine::Result failure(const QString &problem)
 QString existingFileProblem(const QString &path)
 {
     QFile file(path);
-    if (file.size() > maxSettingsFileSize)
+    if (file.size() > SettingsFile::maxBytes)
         return QStringLiteral("'%1' is too large to be a Keylark settings file.").arg(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read the settings file '%1': %2.").arg(path, file.errorString());
     const QByteArray bytes = file.readAll();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (bytes.trimmed().isEmpty() || document.isObject())
+    if (bytes.trimmed().isEmpty())
         return {};
-    const QString why =
-        error.error == QJsonParseError::NoError
-            ? QStringLiteral("not a JSON object")
-            : QStringLiteral("not valid JSON: %1 at byte %2").arg(error.errorString()).arg(error.offset);
+    const QString why = SettingsFile::parse(bytes).problem;
+    if (why.isEmpty())
+        return {};
     return QStringLiteral("'%1' is not a Keylark settings file (%2).").arg(path, why);
 }
 

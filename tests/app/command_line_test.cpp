@@ -34,6 +34,7 @@ protected:
         write("settings.json", "{\"wpm\": 20}\n");
         write("notes.txt", "CQ CQ de AB1CD\n");
         write("list.json", "[20, 25]\n");
+        write("deep.json", "{\"a\": " + QByteArray(100, '[') + QByteArray(100, ']') + "}\n");
     }
 
     void write(const char *name, const QByteArray &contents)
@@ -90,6 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::Values(
     Case{"EmptyExistingFile", {"--settings={tmp}/file"}, Action::Run, ""},
     Case{"SomeOtherTextFile", {"--settings", "{tmp}/notes.txt"}, Action::Fail, "is not a Keylark settings file"},
     Case{"JsonThatIsNotAnObject", {"--settings", "{tmp}/list.json"}, Action::Fail, "(not a JSON object)"},
+    Case{"NestedBeyondTheStoresLimit", {"--settings", "{tmp}/deep.json"}, Action::Fail, "(nested deeper than"},
     Case{"QtPlatformOption", {"-platform", "offscreen", "-style=Fusion", "-reverse"}, Action::Run, ""},
     Case{"QtOptionWithoutValue", {"-display"}, Action::Fail, "Missing value after '-display'"}),
     [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
