@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QueuedKeying;
+
 // The requests the message composer makes of the keying engine. SerialController is the real one;
 // tests give the composer a recording one.
 class KeyingController
@@ -21,4 +23,7 @@ public:
     virtual int cwBeaconPauseLeft() const = 0;
     // Takes back a beacon request; a running beacon ends after its current pass.
     virtual void cwBeaconDisarm() = 0;
+
+    // Keying of texts from other sources than the console; nullptr where the controller offers none.
+    virtual QueuedKeying *queuedKeying() { return nullptr; }
 };

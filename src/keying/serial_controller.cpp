@@ -11,6 +11,7 @@
 
 #include <QTime>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -72,6 +73,7 @@ const CodeEntry morseCodes[] = {
 // clang-format on
 
 const char wordSpace[] = " ";
+constexpr int tuneSlice = 20; // ms between two looks at the stop request while the carrier is keyed
 
 // toupper() in the "C" locale, whatever locale the application has set.
 unsigned char upperCase(unsigned char byte)
@@ -182,10 +184,21 @@ void SerialController::timer(float duration)
     schedule_.wait(wholeMilliseconds(duration), [this] { return sendStopFlag != 0 || closing_; });
 }
 
+// A queued text's speed steps move the speed within the range; a stored speed outside it is keyed and
+// reported as in every transmission.
+int SerialController::speedOf(int stored) const
+{
+    if (speedStep_ == 0 || !KLKWpmRange.contains(stored))
+        return stored;
+    return int(KLKWpmRange.clamp(double(stored) + speedStep_));
+}
+
 void SerialController::keying(const char *pattern)
 {
+    // A queued text's weighting moves time from the gap after each element to its key-down.
+    const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
-        cwSetWpm(store_.intValue(KLKWpmKey));
+        cwSetWpm(speedOf(store_.intValue(KLKWpmKey)));
         const char element = pattern[i];
         if (element == '%') {
             if (code_add == 0)
@@ -197,7 +210,7 @@ void SerialController::keying(const char *pattern)
             timer(gap);
             return;
         }
-        const float length = element == '.' ? dit_time : dah_time;
+        const float length = (element == '.' ? dit_time : dah_time) + weight();
         if (sendStopFlag != 0)
             return;
         if (!line_->keyDown()) {
@@ -214,11 +227,11 @@ void SerialController::keying(const char *pattern)
         if (sendStopFlag != 0)
             return;
         if (pattern[i + 1] != '\0')
-            timer(intra_time);
+            timer(intra_time - weight());
     }
     if (sendStopFlag != 0)
         return;
-    timer(code_add != 0 ? intra_time : letter_time);
+    timer((code_add != 0 ? intra_time : letter_time) - weight());
 }
 
 int SerialController::cwSendString(const QString &text)
@@ -231,16 +244,30 @@ int SerialController::cwSendString(const QString &text)
     if (closing_)
         return -1;
     sendStopFlag = 0;
+    startWorker([this, text] { sendCWThread(text); });
+    return 0;
+}
+
+void SerialController::startWorker(std::function<void()> body)
+{
     std::scoped_lock lock(workersMutex_);
     reapFinishedWorkers();
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([this, text, finished] {
+    std::thread thread([body = std::move(body), finished] {
         prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        sendCWThread(text);
+        body();
         *finished = true;
     });
     workers_.push_back({std::move(thread), std::move(finished)});
-    return 0;
+}
+
+// A worker that has been started but has not yet claimed the port counts as a transmission, so that a
+// queued text never takes the port from under a send of the operator's.
+bool SerialController::workerStarting()
+{
+    std::scoped_lock lock(workersMutex_);
+    reapFinishedWorkers();
+    return !workers_.empty();
 }
 
 void SerialController::reapFinishedWorkers()
@@ -280,7 +307,44 @@ int SerialController::cwIsSending() const
 
 void SerialController::cwSendStop()
 {
+    requestStop();
+}
+
+// Stop, Esc and a send of the operator's also drop the queued pieces that wait.
+void SerialController::requestStop()
+{
     sendStopFlag = 1;
+    dropSourcePieces();
+}
+
+void SerialController::dropSourcePieces()
+{
+    std::scoped_lock lock(sourceMutex_);
+    if (source_)
+        source_->dropPieces();
+}
+
+void SerialController::setTextSource(TextSource *source)
+{
+    std::scoped_lock lock(sourceMutex_);
+    source_ = source;
+}
+
+int SerialController::cwSendQueued()
+{
+    if (initialized == -1 || closing_)
+        return -1;
+    if (G_thread != 0 || workerStarting())
+        return 1;
+    sendStopFlag = 0;
+    startWorker([this] { sendQueuedThread(); });
+    return 0;
+}
+
+void SerialController::cwStopQueued()
+{
+    if (keyingQueued_)
+        sendStopFlag = 1;
 }
 
 void SerialController::cwSendClear()
@@ -312,7 +376,7 @@ void SerialController::sendCWThread(const QString &text)
 {
     int idle = 0;
     if (!G_thread.compare_exchange_strong(idle, 1)) {
-        sendStopFlag = 1;
+        requestStop();
         sendCWCancel();
         return;
     }
@@ -324,19 +388,52 @@ void SerialController::sendCWThread(const QString &text)
     G_thread = 0;
 }
 
+// A queued transmission keys the pieces of the source from the first it finds until none waits; it never
+// stops another transmission and never repeats as a beacon.
+void SerialController::sendQueuedThread()
+{
+    int idle = 0;
+    if (!G_thread.compare_exchange_strong(idle, 1))
+        return; // the running transmission goes on; the source asks again once it has ended
+    keyingQueued_ = true;
+    if (std::optional<KeyingPiece> piece = takePiece()) {
+        std::scoped_lock lock(lineMutex_);
+        if (openForTransmission()) {
+            keyQueuedPieces(std::move(*piece));
+            restAfterTransmission();
+        } else {
+            dropSourcePieces(); // one open error for them all, not one for each
+        }
+    }
+    keyingQueued_ = false;
+    G_thread = 0;
+}
+
 void SerialController::transmitOnTheLine(const QString &text)
 {
     char buffer[textBufferSize];
     copyText(text, buffer);
+    if (!openForTransmission())
+        return;
+    transmit(buffer);
+    restAfterTransmission();
+}
+
+bool SerialController::openForTransmission()
+{
     line_->configure();
     if (serialStartUpOpen == 0 && !line_->open(devicePath)) {
         // ser_fd stays 0: the next transmission tries the port again
         Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
-        return;
+        return false;
     }
     if (serialStartUpOpen != 0)
         line_->keyUp(); // the key-up set of the line settings just read
-    transmit(buffer);
+    return true;
+}
+
+void SerialController::restAfterTransmission()
+{
     beaconPauseLeft_ = 0;
     // Every transmission ends with the line at rest, however it ended, and in the settings of now.
     if (serialStartUpOpen == 0) {
@@ -409,22 +506,112 @@ void SerialController::transmit(const char *buffer)
 // One pass over the text; false when a stop request ended it.
 bool SerialController::sendPass(const char *buffer)
 {
+    beginPass();
+    for (const char *byte = buffer; *byte != '\0'; ++byte) {
+        if (stopRequested())
+            return false;
+        keyCharacter(uchar(*byte));
+    }
+    return true;
+}
+
+void SerialController::beginPass()
+{
     code_add = 0;
     if (G_transmitCount != 0)
         keyingLog('\n');
     keyingDateLog();
     ++G_transmitCount;
     schedule_.resetWaited();
-    for (const char *byte = buffer; *byte != '\0'; ++byte) {
-        if (sendStopFlag != 0 || closing_)
-            return false;
-        const unsigned char code = upperCase(uchar(*byte));
-        keyingLog(char(code));
-        if (code == '%')
-            code_add = code_add == 0 ? 1 : 0;
-        keying(codetable[code]);
+}
+
+void SerialController::keyCharacter(unsigned char byte)
+{
+    const unsigned char code = upperCase(byte);
+    keyingLog(char(code));
+    if (code == '%')
+        code_add = code_add == 0 ? 1 : 0;
+    keying(codetable[code]);
+}
+
+bool SerialController::stopRequested() const
+{
+    return sendStopFlag != 0 || closing_;
+}
+
+std::optional<KeyingPiece> SerialController::takePiece()
+{
+    if (stopRequested())
+        return std::nullopt;
+    std::scoped_lock lock(sourceMutex_);
+    return source_ ? source_->takePiece() : std::nullopt;
+}
+
+// One pass, with one timestamp, over the first piece and every piece that waits once the one before it
+// has been keyed: a logger's text typed a few characters at a time joins the running line of the log.
+void SerialController::keyQueuedPieces(KeyingPiece piece)
+{
+    reportedKeys_.clear();
+    schedule_.restart();
+    beginPass();
+    for (;;) {
+        weighting_ = std::clamp(piece.weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
+        if (!keyPiece(piece))
+            break;
+        {
+            std::scoped_lock lock(sourceMutex_);
+            if (source_)
+                source_->pieceKeyed(piece.id);
+        }
+        std::optional<KeyingPiece> next = takePiece();
+        if (!next)
+            break;
+        piece = std::move(*next);
     }
-    return true;
+    speedStep_ = 0;
+    weighting_ = 0;
+}
+
+bool SerialController::keyPiece(const KeyingPiece &piece)
+{
+    constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
+    code_add = 0; // a piece's joined signs end inside it
+    for (const KeyingStep &step : piece.steps) {
+        if (stopRequested())
+            return false;
+        switch (step.kind) {
+        case KeyingStep::Kind::Character:
+            keyCharacter(uchar(step.value));
+            break;
+        case KeyingStep::Kind::Speed:
+            speedStep_ = std::clamp(speedStep_ + step.value, -stepLimit, stepLimit);
+            break;
+        case KeyingStep::Kind::HalfSpace:
+            timer(letter_time / 2);
+            break;
+        case KeyingStep::Kind::Tune:
+            tune(step.value);
+            break;
+        }
+    }
+    return !stopRequested();
+}
+
+// A continuous carrier, never longer than the longest tune, that a stop request ends within one slice.
+void SerialController::tune(int seconds)
+{
+    const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
+    if (slices == 0 || stopRequested())
+        return;
+    if (!line_->keyDown()) {
+        if (!line_->keyUp())
+            sendStopFlag = 1;
+        return;
+    }
+    for (int slice = 0; slice < slices && !stopRequested(); ++slice)
+        timer(float(tuneSlice));
+    if (!line_->keyUp())
+        sendStopFlag = 1;
 }
 
 void SerialController::sendCWCancel()

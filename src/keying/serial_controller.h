@@ -2,6 +2,8 @@
 
 #include "keying/console_log.h"
 #include "keying/keying_controller.h"
+#include "keying/queued_keying.h"
+#include "keying/text_source.h"
 #include "keying/wait_schedule.h"
 
 #include <QObject>
@@ -10,9 +12,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class KeyingLine;
@@ -51,7 +55,7 @@ inline constexpr std::int64_t longestWait = 4'294'967; // ms, usleep's 32-bit mi
 
 // Sends text as Morse code on the RTS/DTR lines of a serial port, one worker thread per send request.
 // The constructor runs the start-up; the result shows in keying::initialized.
-class SerialController : public KeyingController
+class SerialController : public KeyingController, public QueuedKeying
 {
 public:
     // line and clock: nullptr means the real system calls and the real clock.
@@ -70,6 +74,11 @@ public:
     bool cwBeaconArmed() const override;
     int cwBeaconPauseLeft() const override;
     void cwBeaconDisarm() override;
+    QueuedKeying *queuedKeying() override { return this; }
+
+    void setTextSource(TextSource *source) override;
+    int cwSendQueued() override;
+    void cwStopQueued() override;
 
     void codeInit();
     void cwSetWpm(int wpm);
@@ -79,6 +88,7 @@ public:
     void getSerialStartUpOpen();
 
     void sendCWThread(const QString &text);
+    void sendQueuedThread();
     void sendCWCancel();
     void keyingDateLog();
     void keyingLog(char character);
@@ -96,12 +106,26 @@ private:
     };
 
     void init();
+    void startWorker(std::function<void()> body);
     void reapFinishedWorkers();
+    bool workerStarting();
+    void requestStop();
+    void dropSourcePieces();
     void copyText(const QString &text, char *buffer);
     void transmitOnTheLine(const QString &text);
+    bool openForTransmission();
+    void restAfterTransmission();
     void lineSettingChanged(const QString &key);
     void transmit(const char *buffer);
     bool sendPass(const char *buffer);
+    void beginPass();
+    void keyCharacter(unsigned char byte);
+    std::optional<KeyingPiece> takePiece();
+    void keyQueuedPieces(KeyingPiece piece);
+    bool keyPiece(const KeyingPiece &piece);
+    void tune(int seconds);
+    bool stopRequested() const;
+    int speedOf(int stored) const;
     bool beaconPause();
     float ratio(const QString &key);
     void reportOutOfRange(const QString &key, SettingRange range, double stored, double used);
@@ -119,4 +143,10 @@ private:
     std::mutex workersMutex_;
     std::list<Worker> workers_;
     QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
+    std::mutex sourceMutex_;     // held while a worker or a stop request uses the source
+    TextSource *source_ = nullptr;
+    std::atomic<bool> keyingQueued_{false};
+    // Of the queued transmission that runs, on the worker thread only; 0 for every other.
+    int speedStep_ = 0;
+    int weighting_ = 0;
 };
