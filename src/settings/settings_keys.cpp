@@ -33,6 +33,9 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKSerialRTSKey,          SettingKind::Boolean,          {}},
         {KLKSerialRTSReverseKey,   SettingKind::Boolean,          {}},
         {KLKConsoleLogFontKey,     SettingKind::Text,             {}},
+        {KLKNetworkKeyingKey,        SettingKind::Boolean,        false},
+        {KLKNetworkAllInterfacesKey, SettingKind::Boolean,        false},
+        {KLKNetworkPortKey,          SettingKind::Integer,        qint64(6789),       KLKNetworkPortRange},
     };
     // clang-format on
     return settings;

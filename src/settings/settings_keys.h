@@ -28,6 +28,9 @@ inline const QString KLKSerialDTRReverseKey = QStringLiteral("serialDTRReverse")
 inline const QString KLKSerialRTSKey = QStringLiteral("serialRTS");
 inline const QString KLKSerialRTSReverseKey = QStringLiteral("serialRTSReverse");
 inline const QString KLKConsoleLogFontKey = QStringLiteral("consoleLogFont");
+inline const QString KLKNetworkKeyingKey = QStringLiteral("networkKeying");
+inline const QString KLKNetworkAllInterfacesKey = QStringLiteral("networkAllInterfaces");
+inline const QString KLKNetworkPortKey = QStringLiteral("networkPort");
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
 
@@ -48,6 +51,7 @@ struct SettingRange
 
 inline constexpr SettingRange KLKWpmRange{5, 40};
 inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" and "timeWord", in dits
+inline constexpr SettingRange KLKNetworkPortRange{1024, 65535}; // UDP ports a desktop user may listen on
 
 struct SettingDeclaration
 {

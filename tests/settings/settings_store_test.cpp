@@ -206,7 +206,9 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    EXPECT_EQ(defaults.size(), 8 + GROUPCOUNT);
+    EXPECT_EQ(defaults.size(), 8 + 3 + GROUPCOUNT); // and the three of network keying
+    EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
+    EXPECT_EQ(defaults.value(KLKNetworkPortKey), QVariant(qint64(6789)));
     EXPECT_FALSE(defaults.contains(KLKSerialDTRKey));
     EXPECT_FALSE(defaults.contains(KLKSerialDeviceKey));
     EXPECT_EQ(defaults.value(groupLabelKey(8)), QVariant(QStringLiteral("G8")));
