@@ -4,7 +4,9 @@
 #include "compose/keyer.h"
 #include "console/console_controller.h"
 #include "keying/diagnostics.h"
+#include "keying/queued_keying.h"
 #include "keying/serial_controller.h"
+#include "network/network_keying_service.h"
 #include "preferences/preferences_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -65,11 +67,23 @@ void AppDelegate::applicationDidFinishLaunching()
     serialController_ =
         keyingFactory_(store_, [this]() -> ConsoleLog * { return consoleController_.load(); });
     keyer_ = std::make_unique<Keyer>(store_, *serialController_);
+    startNetworkKeying();
     applicationKeys_ = std::make_unique<ApplicationKeys>([this] { return consoleController_.load(); });
     qApp->installEventFilter(applicationKeys_.get());
     openConsole();
     timerFlag_ = true;
     clockTimer_.start();
+}
+
+void AppDelegate::startNetworkKeying()
+{
+    QueuedKeying *queued = serialController_->queuedKeying();
+    if (!queued)
+        return;
+    networkKeying_ = std::make_unique<NetworkKeyingService>(store_, *queued);
+    const auto showState = [this] { statusReport_.setNetworkState(networkKeying_->stateText()); };
+    connect(networkKeying_.get(), &NetworkKeyingService::stateChanged, this, showState);
+    showState();
 }
 
 void AppDelegate::openConsole()
@@ -133,6 +147,7 @@ void AppDelegate::shutdown()
     // key-up, so no worker can reach the keyer or the console after this.
     if (serialController_)
         serialController_->cwSendStop();
+    networkKeying_.reset();
     serialController_.reset();
     keyer_.reset();
     consoleController_ = nullptr;

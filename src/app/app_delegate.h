@@ -18,6 +18,7 @@ class ApplicationKeys;
 class ConsoleController;
 class KeyingController;
 class Keyer;
+class NetworkKeyingService;
 class PreferencesController;
 class SettingsStore;
 
@@ -70,11 +71,13 @@ public:
     StatusReport &statusReport() override { return statusReport_; }
     ConsoleController *consoleController() const { return consoleController_.load(); }
     PreferencesController *preferencesController() const { return preferencesController_.get(); }
+    NetworkKeyingService *networkKeying() const { return networkKeying_.get(); }
     const QList<GroupRecord> &messageGroup() const { return messageGroup_; }
     SettingsStore &store() const { return store_; }
 
 private:
     void initMessage();
+    void startNetworkKeying();
 
     SettingsStore &store_;
     KeyingFactory keyingFactory_;
@@ -83,6 +86,8 @@ private:
     std::unique_ptr<ApplicationKeys> applicationKeys_;
     std::unique_ptr<KeyingController> serialController_;
     std::unique_ptr<Keyer> keyer_;
+    // Feeds the keying controller, so it goes before the controller and is made after it.
+    std::unique_ptr<NetworkKeyingService> networkKeying_;
     std::unique_ptr<ConsoleController> console_;
     // Read by the transmission worker through the console lookup, hence atomic.
     std::atomic<ConsoleController *> consoleController_ = nullptr;

@@ -419,6 +419,11 @@ void ConsoleController::buildStatusBar()
     }
     statusBar()->addWidget(statusError_, 3);
     statusBar()->addWidget(statusInformation_, 2);
+    statusNetwork_ = new QLabel(this);
+    statusNetwork_->setObjectName(QStringLiteral("statusNetwork"));
+    statusNetwork_->setAccessibleName(tr("Network keying"));
+    statusNetwork_->setFocusPolicy(Qt::NoFocus);
+    statusBar()->addPermanentWidget(statusNetwork_);
 }
 
 void ConsoleController::showStatus()
@@ -431,6 +436,8 @@ void ConsoleController::showStatus()
     statusError_->setVisible(!error.isEmpty());
     statusInformation_->setText(status_.information());
     statusInformation_->setToolTip(status_.information());
+    statusNetwork_->setText(status_.networkState());
+    statusNetwork_->setVisible(!status_.networkState().isEmpty());
     narration_->statusShown(shown, status_.information());
 }
 

@@ -153,6 +153,7 @@ private:
     bool returnSends_ = false;
     QLabel *statusError_ = nullptr;
     QLabel *statusInformation_ = nullptr;
+    QLabel *statusNetwork_ = nullptr;
     QWidget *setupHint_ = nullptr;
     QLabel *setupHintText_ = nullptr;
     QPushButton *setupHintButton_ = nullptr;

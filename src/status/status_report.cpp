@@ -13,6 +13,7 @@ const QString startupOpenError =
 const QString initializeError =
     QStringLiteral("*** Keylark : Serial initialize error. Please restart this program.");
 const QString openError = QStringLiteral("*** Keylark : Serial open error. Please set serial device.");
+const QString networkError = QStringLiteral("*** Keylark : Network keying");
 
 bool isError(const QString &line)
 {
@@ -81,8 +82,19 @@ QString StatusReport::information() const
     return information_;
 }
 
+void StatusReport::setNetworkState(const QString &state)
+{
+    if (state == networkState_)
+        return;
+    networkState_ = state;
+    emit changed();
+}
+
 QString StatusReport::hint() const
 {
+    if (summary_.startsWith(networkError))
+        return tr("Close the program that uses the port (cwdaemon?), or choose another port in Preferences, "
+                  "Network.");
     const bool openFailed = summary_ == openError || summary_ == startupOpenError;
     if (!openFailed)
         return {};

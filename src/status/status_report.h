@@ -22,6 +22,9 @@ public:
     QString hint() const;        // how to put the error right; empty when there is nothing to say
     QString information() const; // the latest information line
     bool hasError() const { return !summary_.isEmpty(); }
+    // Where network keying listens, or why it does not; empty while it is off.
+    QString networkState() const { return networkState_; }
+    void setNetworkState(const QString &state);
 
     // One diagnostic line; error is the errno of a failed system call or 0.
     void report(const QString &line, int error = 0);
@@ -40,4 +43,5 @@ private:
     bool reasonPending_ = false; // a failed call's line waits for the error line that explains it
     bool startupFailure_ = false;
     QString information_;
+    QString networkState_;
 };
