@@ -43,5 +43,13 @@
         <source>PrefAdvanced ToolTip</source>
         <translation>DTR and RTS keying lines</translation>
     </message>
+    <message>
+        <source>Network</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>PrefNetwork ToolTip</source>
+        <translation>Keying by loggers over the network (cwdaemon protocol)</translation>
+    </message>
 </context>
 </TS>

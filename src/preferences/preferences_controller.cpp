@@ -59,6 +59,8 @@ const ToolbarItemText toolbarItemTexts[] = {
                          QT_TRANSLATE_NOOP("PreferencesController", "PrefMacro ToolTip")},
     {AdvancedIdentifier, QT_TRANSLATE_NOOP("PreferencesController", "Advanced"),
                          QT_TRANSLATE_NOOP("PreferencesController", "PrefAdvanced ToolTip")},
+    {NetworkIdentifier,  QT_TRANSLATE_NOOP("PreferencesController", "Network"),
+                         QT_TRANSLATE_NOOP("PreferencesController", "PrefNetwork ToolTip")},
 };
 // clang-format on
 
@@ -134,8 +136,8 @@ void PreferencesController::showWindow(const QString &group)
 
 const QStringList &PreferencesController::toolbarItemIdentifiers()
 {
-    static const QStringList identifiers = {GeneralIdentifier, KeyerIdentifier, MessageIdentifier,
-                                            MacroIdentifier, AdvancedIdentifier};
+    static const QStringList identifiers = {GeneralIdentifier, KeyerIdentifier,    MessageIdentifier,
+                                            MacroIdentifier,   AdvancedIdentifier, NetworkIdentifier};
     return identifiers;
 }
 
@@ -222,6 +224,7 @@ void PreferencesController::awakeFromNib()
     bindKeyer();
     bindMacros();
     bindLines();
+    bindNetwork();
     fillGroupSelectors();
     for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
         WheelGuard::guard(box);
@@ -426,6 +429,25 @@ void PreferencesController::bindLines()
     showLineStates();
 }
 
+// The address is a choice of two, stored as whether every interface listens.
+void PreferencesController::bindNetwork()
+{
+    bind(ui_->networkKeyingCheckBox, KLKNetworkKeyingKey)->setConverters(&SettingBinding::readFlag);
+    auto *address = new SettingBinding(ui_->networkAddressComboBox, store_, KLKNetworkAllInterfacesKey, 0,
+                                       "currentIndex");
+    address->setConverters(
+        [](const QVariant &stored) { return QVariant(SettingsStore::toBool(stored) ? 1 : 0); },
+        [](const QVariant &index) { return QVariant(index.toInt() == 1); });
+    bind(ui_->networkPortSpinBox, KLKNetworkPortKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    showNetworkWarning();
+}
+
+void PreferencesController::showNetworkWarning()
+{
+    ui_->networkWarningLabel->setVisible(store_.boolValue(KLKNetworkAllInterfacesKey));
+}
+
 void PreferencesController::fillGroupSelectors()
 {
     for (QComboBox *selector : {ui_->messageGroupComboBox, ui_->macroGroupComboBox}) {
@@ -498,6 +520,8 @@ void PreferencesController::settingChanged(const QString &key)
         showLineStates();
     else if (isGroupLabelKey(key))
         showGroupNames();
+    else if (key == KLKNetworkAllInterfacesKey)
+        showNetworkWarning();
 }
 
 void PreferencesController::saveFrame()

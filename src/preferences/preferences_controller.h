@@ -22,17 +22,18 @@ class QToolBar;
 class SettingBinding;
 class SettingsStore;
 
-// The five panes, each the identifier of its tab, of its toolbar item and the name of the item's image.
+// The six panes, each the identifier of its tab, of its toolbar item and the name of the item's image.
 inline const QString GeneralIdentifier = QStringLiteral("PrefGeneral");
 inline const QString KeyerIdentifier = QStringLiteral("PrefKeyer");
 inline const QString MessageIdentifier = QStringLiteral("PrefMessage");
 inline const QString MacroIdentifier = QStringLiteral("PrefMacro");
 inline const QString AdvancedIdentifier = QStringLiteral("PrefAdvanced");
+inline const QString NetworkIdentifier = QStringLiteral("PrefNetwork");
 
-// The preferences window: five panes of controls bound to the settings, switched by a toolbar, and the
+// The preferences window: six panes of controls bound to the settings, switched by a toolbar, and the
 // serial device chooser. The serial ports are discovered when the window is made, each time it is shown
 // again and on Rescan. Each pane scrolls when the window is smaller than it; Ctrl+Page Up/Down and Alt+1
-// to Alt+5 switch panes.
+// to Alt+6 switch panes.
 class PreferencesController : public QMainWindow
 {
     Q_OBJECT
@@ -49,7 +50,7 @@ public:
 
     // The toolbar's items in order; they are also all the items it allows and all selectable.
     static const QStringList &toolbarItemIdentifiers();
-    // A new toolbar item for one of the five identifiers; nullptr for any other.
+    // A new toolbar item for one of the six identifiers; nullptr for any other.
     QAction *toolbarItem(const QString &identifier);
 
     void showTab(QAction *item);
@@ -80,6 +81,8 @@ private:
     void bindKeyer();
     void bindMacros();
     void bindLines();
+    void bindNetwork();
+    void showNetworkWarning();
     void bindMessageGroup(int index);
     void bindMacroGroup(int index);
     void fillGroupSelectors();

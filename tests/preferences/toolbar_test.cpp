@@ -11,9 +11,10 @@
 
 namespace {
 
-const QStringList panes = {"PrefGeneral", "PrefKeyer", "PrefMessage", "PrefMacro", "PrefAdvanced"};
+const QStringList panes = {"PrefGeneral", "PrefKeyer",    "PrefMessage",
+                           "PrefMacro",   "PrefAdvanced", "PrefNetwork"};
 
-TEST_F(PreferencesTest, ToolbarOffersTheFivePanesInOrderAllSelectable)
+TEST_F(PreferencesTest, ToolbarOffersTheSixPanesInOrderAllSelectable)
 {
     open();
     EXPECT_EQ(PreferencesController::toolbarItemIdentifiers(), panes);
@@ -42,6 +43,7 @@ TEST_F(PreferencesTest, ToolbarItemsCarryTranslatedTextsAndTheirIcons)
         {"Messages", "Function-key labels and messages of the eight groups"},
         {"Macros", "Texts for $M, $O, $H, $J, $C, $R, the group macros and the greeting $G"},
         {"Advanced", "DTR and RTS keying lines"},
+        {"Network", "Keying by loggers over the network (cwdaemon protocol)"},
     };
     for (int index = 0; index < panes.size(); ++index) {
         QAction *item = toolbarAction(panes.at(index));
@@ -65,7 +67,7 @@ TEST_F(PreferencesTest, WithoutTranslationTheKeysShow)
     EXPECT_EQ(advanced->toolTip(), "PrefAdvanced ToolTip");
 }
 
-TEST_F(PreferencesTest, PanesAreTheFiveIdentifiersWithoutTabBar)
+TEST_F(PreferencesTest, PanesAreTheSixIdentifiersWithoutTabBar)
 {
     open();
     auto *tabs = control<QTabWidget>(QStringLiteral("preferencesTab"));
