@@ -1,0 +1,250 @@
+#include "keying_fixture.h"
+#include "list_source.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+using namespace keying;
+using Periods = std::vector<std::pair<double, double>>;
+
+class QueuedKeyingTest : public KeyingTest
+{
+protected:
+    void SetUp() override
+    {
+        KeyingTest::SetUp();
+        store->setValue(KLKSerialDTRKey, true); // 12 wpm: dit 100 ms, dah 300, letter gap 300, word gap 700
+        start();
+        controller->setTextSource(&source);
+    }
+
+    void add(const QByteArray &text, int weighting = 0) { source.add({++lastId, stepsOf(text), weighting}); }
+    void keyQueued()
+    {
+        ASSERT_EQ(controller->cwSendQueued(), 0);
+        controller->joinWorkers();
+    }
+    // Holds the next worker at its first wait, inside its first element.
+    void holdAtFirstWait()
+    {
+        clock.onSleep = [this] {
+            if (clock.sleeps() == 1)
+                gate.pass();
+        };
+    }
+
+    ListSource source;
+    Gate gate;
+    std::uint64_t lastId = 0;
+};
+
+TEST_F(QueuedKeyingTest, PiecesThatWaitJoinOnePassWithOneTimestamp)
+{
+    add("CQ");
+    add(" DE");
+    keyQueued();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>CQ DE"));
+    EXPECT_EQ(source.keyed(), (std::vector<std::uint64_t>{1, 2}));
+    const Periods periods = keyDownPeriods();
+    ASSERT_EQ(periods.size(), 12u);
+    EXPECT_EQ(periods[8].first, 3000.0 + 400); // a word gap after Q, as within one text
+    EXPECT_EQ(line.calls().back().what, 'c');
+    EXPECT_EQ(controller->cwIsSending(), 0);
+}
+
+struct WeightingCase
+{
+    int weighting;
+    Periods periods; // of "IE" at 12 wpm
+};
+
+class WeightingTest : public QueuedKeyingTest, public ::testing::WithParamInterface<WeightingCase>
+{
+};
+
+// Each key-down takes its weighting's share of a dit from the gap after it: E starts where it always does.
+TEST_P(WeightingTest, KeyDownsTakeTimeFromTheGapsAtConstantCharacterLength)
+{
+    add("IE", GetParam().weighting);
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods(), GetParam().periods);
+    EXPECT_EQ(line.calls().back().atMs, 1000.0);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Weightings, WeightingTest, ::testing::Values(
+    WeightingCase{0,   {{0, 100}, {200, 300}, {600, 700}}},
+    WeightingCase{50,  {{0, 150}, {200, 350}, {600, 750}}},
+    WeightingCase{-50, {{0, 50},  {200, 250}, {600, 650}}},
+    WeightingCase{25,  {{0, 125}, {200, 325}, {600, 725}}},
+    WeightingCase{90,  {{0, 150}, {200, 350}, {600, 750}}})); // held to 50
+// clang-format on
+
+struct StepCase
+{
+    QByteArray text;
+    Periods periods; // at 12 wpm
+};
+
+class StepTest : public QueuedKeyingTest, public ::testing::WithParamInterface<StepCase>
+{
+};
+
+TEST_P(StepTest, SpeedStepsAndHalfSpacesKeyFromWhereTheyStand)
+{
+    add(GetParam().text);
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods(), GetParam().periods);
+    // Only the characters are echoed.
+    EXPECT_EQ(console.log(), QStringLiteral("<T>") +
+                                 QString::fromLatin1(GetParam().text).remove(QRegularExpression("[-+~]")));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Steps, StepTest, ::testing::Values(
+    StepCase{"E+E",                    {{0, 100}, {400, 485}}},  // 14 wpm
+    StepCase{"E-E",                    {{0, 100}, {400, 520}}},  // 10 wpm
+    StepCase{"E+-E",                   {{0, 100}, {400, 500}}},
+    StepCase{"++++++++++++++++++++E",  {{0, 30}}},               // held at 40 wpm
+    StepCase{"-----E",                 {{0, 240}}},              // held at 5 wpm
+    StepCase{"E~E",                    {{0, 100}, {550, 650}}},  // half a letter gap more
+    StepCase{"~~E",                    {{300, 400}}}));
+// clang-format on
+
+TEST_F(QueuedKeyingTest, SpeedStepsLastToTheEndOfTheTransmission)
+{
+    add("+E");
+    add("E");
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods(), (Periods{{0, 85}, {342, 427}})); // both at 14 wpm
+    line.clear();
+    add("E");
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods().at(0).second - keyDownPeriods().at(0).first, 100.0);
+}
+
+TEST_F(QueuedKeyingTest, TuneKeysOneCarrierOfItsSecondsAndNoLonger)
+{
+    source.add({1, {{KeyingStep::Kind::Tune, 3}}});
+    source.add({2, {{KeyingStep::Kind::Tune, 60}}});
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods(), (Periods{{0, 3000}, {3000, 13000}}));
+    EXPECT_EQ(console.log(), QStringLiteral("<T>"));
+}
+
+TEST_F(QueuedKeyingTest, StopEndsATuneWithinOneSlice)
+{
+    source.add({1, {{KeyingStep::Kind::Tune, 10}}});
+    clock.at(1234, [this] { controller->cwStopQueued(); });
+    keyQueued();
+    const Periods periods = keyDownPeriods();
+    ASSERT_EQ(periods.size(), 1u);
+    EXPECT_LE(periods[0].second, 1234.0 + 20);
+    EXPECT_EQ(line.sets().back().bits, rtsdtr_off);
+    EXPECT_TRUE(source.keyed().empty());
+}
+
+TEST_F(QueuedKeyingTest, WaitsBehindTheOperatorsTransmission)
+{
+    holdAtFirstWait();
+    add("E");
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("PARIS")), 0);
+    gate.waitUntilReached();
+    EXPECT_EQ(controller->cwSendQueued(), 1);
+    gate.open();
+    controller->joinWorkers();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>PARIS"));
+    EXPECT_EQ(source.waiting(), 1u);
+    keyQueued();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>PARIS\n<T>E"));
+}
+
+TEST_F(QueuedKeyingTest, OperatorsSendStopsItAndDropsThePiecesThatWait)
+{
+    holdAtFirstWait();
+    add("PARIS");
+    add("SECOND");
+    ASSERT_EQ(controller->cwSendQueued(), 0);
+    gate.waitUntilReached();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("E")), 0);
+    console.waitFor(QStringLiteral("clear"));
+    gate.open();
+    controller->joinWorkers();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>P"));
+    EXPECT_GE(source.drops, 1);
+    EXPECT_EQ(source.waiting(), 0u);
+    EXPECT_TRUE(source.keyed().empty());
+    EXPECT_EQ(line.sets().back().bits, rtsdtr_off);
+}
+
+TEST_F(QueuedKeyingTest, StopRequestDropsWaitingPiecesEvenWhileIdle)
+{
+    add("E");
+    controller->cwSendStop();
+    EXPECT_EQ(source.drops, 1);
+    EXPECT_EQ(source.waiting(), 0u);
+}
+
+TEST_F(QueuedKeyingTest, StopOfQueuedKeyingLeavesTheOperatorsTransmissionAlone)
+{
+    holdAtFirstWait();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("EE")), 0);
+    gate.waitUntilReached();
+    controller->cwStopQueued();
+    gate.open();
+    controller->joinWorkers();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>EE"));
+}
+
+TEST_F(QueuedKeyingTest, StopOfQueuedKeyingStopsAQueuedTransmission)
+{
+    holdAtFirstWait();
+    add("PARIS");
+    ASSERT_EQ(controller->cwSendQueued(), 0);
+    gate.waitUntilReached();
+    controller->cwStopQueued();
+    gate.open();
+    controller->joinWorkers();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>P"));
+    EXPECT_EQ(keyDownPeriods().size(), 1u);
+}
+
+TEST_F(QueuedKeyingTest, PortThatDoesNotOpenDropsThePiecesWithOneLine)
+{
+    line.openError = ENOENT;
+    add("E");
+    add("T");
+    keyQueued();
+    EXPECT_EQ(source.drops, 1);
+    EXPECT_EQ(
+        diagnostics().count(QStringLiteral("*** Keylark : Serial open error. Please set serial device.")), 1);
+    EXPECT_TRUE(console.calls().isEmpty());
+}
+
+TEST_F(QueuedKeyingTest, ArmedBeaconWaitsForTheOperatorsNextText)
+{
+    controller->cwBeaconTransmission();
+    add("E");
+    keyQueued();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>E"));
+    EXPECT_TRUE(controller->cwBeaconArmed());
+}
+
+TEST_F(QueuedKeyingTest, WithoutSourceNothingOpensOrLogs)
+{
+    controller->setTextSource(nullptr);
+    add("E");
+    keyQueued();
+    EXPECT_TRUE(console.calls().isEmpty());
+    EXPECT_EQ(line.count('o'), 0);
+}
+
+TEST_F(QueuedKeyingTest, RefusedWhenTheControllerDidNotStart)
+{
+    initialized = -1;
+    EXPECT_EQ(controller->cwSendQueued(), -1);
+    initialized = 1;
+}
+
+} // namespace
