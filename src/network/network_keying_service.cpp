@@ -71,7 +71,7 @@ QString letterText(char letter)
 } // namespace
 
 NetworkKeyingService::NetworkKeyingService(SettingsStore &store, QueuedKeying &keying, QObject *parent)
-    : QObject(parent), store_(store), keying_(keying)
+    : QObject(parent), store_(store), keying_(keying), startSpeed_(store.intValue(KLKWpmKey))
 {
     keying_.setTextSource(&queue_);
     // Queued always: the worker reports from its own thread, and a stop may drop pieces in the middle of
