@@ -100,9 +100,12 @@ TEST_F(ServiceTest, TextsQueueAndJoinOnePassAtKeylarksTiming)
 
 TEST_F(ServiceTest, RepliesGoBackToTheSenderOnceTheTextIsKeyed)
 {
+    holdBeforeSet(1); // both texts wait, so that they join one line of the log
     send("e^");
+    gate.waitUntilReached();
     send(escape + "hdone");
     send("t");
+    gate.open();
     settle();
     EXPECT_EQ(replies, (QStringList{"e\r\n", "hdone\r\n"}));
     ASSERT_EQ(logAtReply.size(), 2);
