@@ -151,7 +151,7 @@ std::vector<KeyingStep> RequestParser::steps(const QByteArray &text, int *skippe
                 result.push_back(character(part));
         } else if (hasMorseSign(c)) {
             result.push_back(character(c));
-        } else {
+        } else if (c != '\r' && c != '\n') { // loggers end their texts with a line end
             ++left;
         }
     }

@@ -45,7 +45,8 @@ public:
 
     static NetworkRequest parse(const QByteArray &datagram);
     // The steps that key a text: prosign characters as joined signs, "+", "-" and "~" as their steps,
-    // small letters as capitals; characters without a Morse sign are left out and counted.
+    // small letters as capitals, line ends dropped; other characters without a Morse sign are left out and
+    // counted.
     static std::vector<KeyingStep> steps(const QByteArray &text, int *skipped = nullptr);
 
 private:
