@@ -244,6 +244,7 @@ TEST_F(PreferencesTest, CheckBoxesStoreBooleans)
         {"serialDTRReverseCheckBox", KLKSerialDTRReverseKey},
         {"serialRTSCheckBox", KLKSerialRTSKey},
         {"serialRTSReverseCheckBox", KLKSerialRTSReverseKey},
+        {"networkKeyingCheckBox", KLKNetworkKeyingKey},
     };
     for (const auto &[name, key] : boxes) {
         auto *box = control<QCheckBox>(name);
@@ -253,6 +254,24 @@ TEST_F(PreferencesTest, CheckBoxesStoreBooleans)
         QTest::mouseClick(box, Qt::LeftButton);
         EXPECT_EQ(store->persistentValue(key), QVariant(false)) << name.toStdString();
     }
+}
+
+// Listening on every interface is the second choice of two, and the pane warns while it is chosen.
+TEST_F(PreferencesTest, NetworkPaneStoresTheAddressChoiceAndWarnsForAllInterfaces)
+{
+    store->setValue(KLKNetworkPortKey, qint64(6790));
+    open();
+    auto *address = control<QComboBox>(QStringLiteral("networkAddressComboBox"));
+    auto *warning = control<QLabel>(QStringLiteral("networkWarningLabel"));
+    EXPECT_EQ(control<QSpinBox>(QStringLiteral("networkPortSpinBox"))->value(), 6790);
+    EXPECT_EQ(address->currentIndex(), 0);
+    EXPECT_TRUE(warning->isHidden());
+    address->setCurrentIndex(1);
+    EXPECT_EQ(store->persistentValue(KLKNetworkAllInterfacesKey), QVariant(true));
+    EXPECT_FALSE(warning->isHidden());
+    store->setValue(KLKNetworkAllInterfacesKey, false);
+    EXPECT_EQ(address->currentIndex(), 0);
+    EXPECT_TRUE(warning->isHidden());
 }
 
 TEST_F(PreferencesTest, LineBoxesShowOnlyWhatKeysTheLine)
