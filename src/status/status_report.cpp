@@ -13,7 +13,7 @@ const QString startupOpenError =
 const QString initializeError =
     QStringLiteral("*** Keylark : Serial initialize error. Please restart this program.");
 const QString openError = QStringLiteral("*** Keylark : Serial open error. Please set serial device.");
-const QString networkError = QStringLiteral("*** Keylark : Network keying");
+const QString listenError = QStringLiteral("*** Keylark : Network keying cannot listen");
 
 bool isError(const QString &line)
 {
@@ -92,7 +92,7 @@ void StatusReport::setNetworkState(const QString &state)
 
 QString StatusReport::hint() const
 {
-    if (summary_.startsWith(networkError))
+    if (summary_.startsWith(listenError))
         return tr("Close the program that uses the port (cwdaemon?), or choose another port in Preferences, "
                   "Network.");
     const bool openFailed = summary_ == openError || summary_ == startupOpenError;

@@ -124,6 +124,16 @@ INSTANTIATE_TEST_SUITE_P(Reasons, RefusedOpenTest, ::testing::Values(
     [](const ::testing::TestParamInfo<RefusalCase> &info) { return info.param.name; });
 // clang-format on
 
+TEST_F(ConsoleStateTest, NetworkPortInUseSaysWhatToDo)
+{
+    Diagnostics::out(
+        QStringLiteral("*** Keylark : Network keying cannot listen on 127.0.0.1 port 6789 (another "
+                       "program uses it); Keylark goes on without network keying."));
+    EXPECT_EVENTUALLY(!error().isEmpty());
+    EXPECT_TRUE(error().contains(QStringLiteral("choose another port in Preferences, Network")))
+        << error().toStdString();
+}
+
 TEST_F(ConsoleStateTest, FirstStartSaysWhatToSetAndWhere)
 {
     QWidget *hint = widget(QStringLiteral("setupHint"));
