@@ -107,6 +107,10 @@ def test_network_keying(program, preload, display, bus):
         logger.send(b"paris paris paris^")
         logger.send(b"test")
         check(wait_for_edges(app, start + 20), "the long text is being keyed")
+        # Abort while an element is keyed, so that it must end that element and start no other.
+        deadline = time.monotonic() + 5
+        while app.edges()[-1][1] != DOWN and time.monotonic() < deadline:
+            time.sleep(0.002)
         before = time.monotonic()
         logger.send(ESC + b"4")
         after = time.monotonic()
