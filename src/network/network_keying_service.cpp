@@ -278,12 +278,8 @@ void NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype cost, std::ve
 {
     piece.id = nextId_++;
     const std::uint64_t id = piece.id;
-    if (!queue_.push(std::move(piece), cost)) {
-        if (!queueFullReported_)
-            Diagnostics::out(QStringLiteral("#.. Keylark : Network queue full (%1 bytes wait to be keyed); "
-                                            "text dropped.")
-                                 .arg(queue_.used()));
-        queueFullReported_ = true;
+    if (cost > TextQueue::capacity || !queue_.push(std::move(piece), cost)) {
+        reportDropped(cost);
         if (!replies.empty())
             sendReply({breakReply, replies.back().address, replies.back().port});
         return;
@@ -291,6 +287,25 @@ void NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype cost, std::ve
     if (!replies.empty())
         pendingReplies_[id] = std::move(replies);
     keyWaitingPieces();
+}
+
+// A text longer than the whole queue is said once; a full queue once until it has emptied again.
+void NetworkKeyingService::reportDropped(qsizetype cost)
+{
+    if (cost > TextQueue::capacity) {
+        reportOnce(
+            QStringLiteral("too long"),
+            QStringLiteral("#.. Keylark : A logger's text of %1 bytes is longer than the network queue "
+                           "holds (%2 bytes); text dropped.")
+                .arg(cost - 1)
+                .arg(TextQueue::capacity));
+        return;
+    }
+    if (!queueFullReported_)
+        Diagnostics::out(
+            QStringLiteral("#.. Keylark : Network queue full (%1 bytes wait to be keyed); text dropped.")
+                .arg(queue_.used()));
+    queueFullReported_ = true;
 }
 
 void NetworkKeyingService::keyWaitingPieces()

@@ -64,6 +64,7 @@ private:
     void readDatagrams();
     void queueText(const NetworkRequest &request, const Reply &sender);
     void queuePiece(KeyingPiece piece, qsizetype cost, std::vector<Reply> replies);
+    void reportDropped(qsizetype cost);
     void keyWaitingPieces();
     void setSpeed(int speed);
     void abort();

@@ -273,6 +273,18 @@ TEST_F(ServiceTest, FloodStaysWithinTheQueueWithOneLine)
     EXPECT_TRUE(keyDownPeriods().empty());
 }
 
+TEST_F(ServiceTest, TextLongerThanTheQueueIsDroppedWithALineThatSaysSo)
+{
+    send(QByteArray(5000, 't') + "^");
+    send(QByteArray(6000, 't'));
+    settle();
+    EXPECT_EQ(diagnostics(),
+              QStringList{"#.. Keylark : A logger's text of 5000 bytes is longer than the network "
+                          "queue holds (4096 bytes); text dropped."});
+    EXPECT_EQ(replies, QStringList{"break\r\n"});
+    EXPECT_TRUE(keyDownPeriods().empty());
+}
+
 struct HostileCase
 {
     QByteArray datagram;
