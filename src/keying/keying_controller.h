@@ -3,6 +3,7 @@
 #include <QString>
 
 class QueuedKeying;
+class ElementTimeline;
 
 // The requests the message composer makes of the keying engine. SerialController is the real one;
 // tests give the composer a recording one.
@@ -26,4 +27,6 @@ public:
 
     // Keying of texts from other sources than the console; nullptr where the controller offers none.
     virtual QueuedKeying *queuedKeying() { return nullptr; }
+    // Every key-down and key-up the engine keys, on the air and in practice; none for a double.
+    virtual ElementTimeline *elementTimeline() { return nullptr; }
 };

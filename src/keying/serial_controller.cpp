@@ -87,7 +87,8 @@ SerialController::SerialController(SettingsStore &store, ConsoleLookup console, 
                                    WaitClock *clock)
     : store_(store), console_(std::move(console)), clock_(clock ? *clock : WaitClock::system()),
       schedule_(clock_),
-      line_(std::make_unique<SerialLine>(store_, line ? *line : LineSystem::system(), clock_))
+      line_(std::make_unique<SerialLine>(store_, line ? *line : LineSystem::system(), clock_)),
+      keyingLine_(line_.get())
 {
     init();
     lineSettingsWatch_ = QObject::connect(&store_, &SettingsStore::changed, &store_,
@@ -107,7 +108,8 @@ void SerialController::init()
     getSerialDevice(devicePath);
     getSerialStartUpOpen();
     line_->configure();
-    if (serialStartUpOpen != 0 && !line_->open(devicePath)) {
+    // Practice needs no port: a port that is opened at start is opened by the first transmission on the air.
+    if (serialStartUpOpen != 0 && !practising() && !line_->open(devicePath)) {
         Diagnostics::out(QStringLiteral(
             "*** Keylark : Serial open error. Please set serial device and restart this program."));
         return;
@@ -213,14 +215,18 @@ void SerialController::keying(const char *pattern)
         const float length = (element == '.' ? dit_time : dah_time) + weight();
         if (sendStopFlag != 0)
             return;
-        if (!line_->keyDown()) {
+        const std::int64_t down = clock_.now();
+        if (!keyingLine_->keyDown()) {
             // A refused request may still have moved the lines.
-            if (!line_->keyUp())
+            if (!keyingLine_->keyUp())
                 sendStopFlag = 1;
             return;
         }
+        timeline_.publish({KeyEvent::Edge::Down, down, wholeMilliseconds(length) * 1'000'000});
         timer(length);
-        if (!line_->keyUp()) {
+        const bool keyedUp = keyingLine_->keyUp();
+        timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
+        if (!keyedUp) {
             sendStopFlag = 1; // the line may be keyed: key nothing more
             return;
         }
@@ -236,7 +242,7 @@ void SerialController::keying(const char *pattern)
 
 int SerialController::cwSendString(const QString &text)
 {
-    if (initialized == -1) {
+    if (initialized == -1 && !practising()) {
         Diagnostics::out(
             QStringLiteral("*** Keylark : Serial initialize error. Please restart this program."));
         return -1;
@@ -332,7 +338,7 @@ void SerialController::setTextSource(TextSource *source)
 
 int SerialController::cwSendQueued()
 {
-    if (initialized == -1 || closing_)
+    if ((initialized == -1 && !practising()) || closing_)
         return -1;
     if (G_thread != 0 || workerStarting())
         return 1;
@@ -409,6 +415,8 @@ void SerialController::sendQueuedThread()
     G_thread = 0;
 }
 
+// Practice mode is read once a transmission: the port is left as it is, and a change of the mode stops the
+// transmission in progress (see lineSettingChanged).
 void SerialController::transmitOnTheLine(const QString &text)
 {
     char buffer[textBufferSize];
@@ -419,14 +427,17 @@ void SerialController::transmitOnTheLine(const QString &text)
     restAfterTransmission();
 }
 
+// In practice the transmission keys the practice line and the serial port is left as it is.
 bool SerialController::openForTransmission()
 {
-    line_->configure();
-    if (serialStartUpOpen == 0 && !line_->open(devicePath)) {
-        // ser_fd stays 0: the next transmission tries the port again
-        Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
-        return false;
+    if (practising()) {
+        keyingLine_ = &practiceLine_;
+        return true;
     }
+    keyingLine_ = line_.get();
+    line_->configure();
+    if (!openOnTheAir())
+        return false;
     if (serialStartUpOpen != 0)
         line_->keyUp(); // the key-up set of the line settings just read
     return true;
@@ -435,6 +446,11 @@ bool SerialController::openForTransmission()
 void SerialController::restAfterTransmission()
 {
     beaconPauseLeft_ = 0;
+    if (keyingLine_ == &practiceLine_) {
+        keyingLine_ = line_.get();
+        sendStopFlag = 0;
+        return;
+    }
     // Every transmission ends with the line at rest, however it ended, and in the settings of now.
     if (serialStartUpOpen == 0) {
         line_->close();
@@ -445,10 +461,30 @@ void SerialController::restAfterTransmission()
     }
 }
 
+// A port opened at start that practice mode kept closed is opened by the first transmission on the air.
+bool SerialController::openOnTheAir()
+{
+    if (line_->isOpen() || line_->open(devicePath))
+        return true;
+    // ser_fd stays 0: the next transmission tries the port again
+    Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    return false;
+}
+
+bool SerialController::practising() const
+{
+    return store_.boolValue(KLKPracticeModeKey);
+}
+
 // The line rests in the key-up state of the settings the operator sees: a change made while the port is
 // open and idle takes effect at once. During a transmission the worker applies it when it ends.
 void SerialController::lineSettingChanged(const QString &key)
 {
+    // What was sent for practice must not go on on the air, nor the other way round.
+    if (key == KLKPracticeModeKey && G_thread != 0) {
+        sendStopFlag = 1;
+        return;
+    }
     if (key != KLKSerialDTRKey && key != KLKSerialDTRReverseKey && key != KLKSerialRTSKey &&
         key != KLKSerialRTSReverseKey)
         return;
@@ -603,14 +639,19 @@ void SerialController::tune(int seconds)
     const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
     if (slices == 0 || stopRequested())
         return;
-    if (!line_->keyDown()) {
-        if (!line_->keyUp())
+    const std::int64_t down = clock_.now();
+    if (!keyingLine_->keyDown()) {
+        if (!keyingLine_->keyUp())
             sendStopFlag = 1;
         return;
     }
+    // The planned length is the whole tune; a stop ends it early, and its key-up says when.
+    timeline_.publish({KeyEvent::Edge::Down, down, std::int64_t(slices) * tuneSlice * 1'000'000});
     for (int slice = 0; slice < slices && !stopRequested(); ++slice)
         timer(float(tuneSlice));
-    if (!line_->keyUp())
+    const bool keyedUp = keyingLine_->keyUp();
+    timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
+    if (!keyedUp)
         sendStopFlag = 1;
 }
 

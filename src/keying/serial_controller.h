@@ -1,7 +1,9 @@
 #pragma once
 
 #include "keying/console_log.h"
+#include "keying/element_timeline.h"
 #include "keying/keying_controller.h"
+#include "keying/practice_line.h"
 #include "keying/queued_keying.h"
 #include "keying/text_source.h"
 #include "keying/wait_schedule.h"
@@ -79,6 +81,7 @@ public:
     void setTextSource(TextSource *source) override;
     int cwSendQueued() override;
     void cwStopQueued() override;
+    ElementTimeline *elementTimeline() override { return &timeline_; }
 
     void codeInit();
     void cwSetWpm(int wpm);
@@ -116,6 +119,8 @@ private:
     bool openForTransmission();
     void restAfterTransmission();
     void lineSettingChanged(const QString &key);
+    bool practising() const;
+    bool openOnTheAir();
     void transmit(const char *buffer);
     bool sendPass(const char *buffer);
     void beginPass();
@@ -135,7 +140,10 @@ private:
     ConsoleLookup console_;
     WaitClock &clock_;
     WaitSchedule schedule_;
-    std::unique_ptr<KeyingLine> line_;
+    std::unique_ptr<KeyingLine> line_; // the serial port
+    PracticeLine practiceLine_;
+    KeyingLine *keyingLine_; // the line the transmission in progress keys
+    ElementTimeline timeline_;
     std::mutex lineMutex_; // held by a transmission, and by a change of the line settings while idle
     QMetaObject::Connection lineSettingsWatch_;
     std::atomic<bool> closing_{false};

@@ -36,6 +36,10 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKNetworkKeyingKey,        SettingKind::Boolean,        false},
         {KLKNetworkAllInterfacesKey, SettingKind::Boolean,        false},
         {KLKNetworkPortKey,          SettingKind::Integer,        qint64(6789),       KLKNetworkPortRange},
+        {KLKPracticeModeKey,       SettingKind::Boolean,          false},
+        {KLKSidetoneKey,           SettingKind::Boolean,          true},
+        {KLKSidetonePitchKey,      SettingKind::Integer,          qint64(700),          KLKSidetonePitchRange},
+        {KLKSidetoneVolumeKey,     SettingKind::Integer,          qint64(50),           KLKSidetoneVolumeRange},
     };
     // clang-format on
     return settings;

@@ -31,6 +31,10 @@ inline const QString KLKConsoleLogFontKey = QStringLiteral("consoleLogFont");
 inline const QString KLKNetworkKeyingKey = QStringLiteral("networkKeying");
 inline const QString KLKNetworkAllInterfacesKey = QStringLiteral("networkAllInterfaces");
 inline const QString KLKNetworkPortKey = QStringLiteral("networkPort");
+inline const QString KLKPracticeModeKey = QStringLiteral("practiceMode");
+inline const QString KLKSidetoneKey = QStringLiteral("sidetone");
+inline const QString KLKSidetonePitchKey = QStringLiteral("sidetonePitch");
+inline const QString KLKSidetoneVolumeKey = QStringLiteral("sidetoneVolume");
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
 
@@ -52,6 +56,8 @@ struct SettingRange
 inline constexpr SettingRange KLKWpmRange{5, 40};
 inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" and "timeWord", in dits
 inline constexpr SettingRange KLKNetworkPortRange{1024, 65535}; // UDP ports a desktop user may listen on
+inline constexpr SettingRange KLKSidetonePitchRange{300, 1200}; // Hz
+inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};   // percent of full scale
 
 struct SettingDeclaration
 {
