@@ -1,0 +1,141 @@
+#include "sidetone/sidetone.h"
+
+#include "keying/diagnostics.h"
+#include "keying/element_timeline.h"
+#include "keying/timeline_queue.h"
+#include "keying/wait_clock.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "sidetone/audio_output.h"
+#include "sidetone/sample_clock.h"
+#include "sidetone/tone_generator.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+// Everything the audio thread touches. It is shared, so that a thread held up in a stalled sound server
+// can be left behind when Keylark ends instead of holding up the end.
+struct Sidetone::State
+{
+    State(std::unique_ptr<AudioOutput> output, WaitClock &clock) : output(std::move(output)), clock(clock) {}
+
+    TimelineQueue queue;
+    std::unique_ptr<AudioOutput> output;
+    WaitClock &clock;
+    std::atomic<bool> enabled{true};
+    std::atomic<int> pitch{700};
+    std::atomic<int> volume{50};
+    std::atomic<bool> ending{false};
+    std::atomic<bool> ended{false};
+};
+
+namespace {
+
+constexpr auto endWait = 1s; // how long Keylark's end waits for the audio thread
+
+void discardEvents(TimelineQueue &queue)
+{
+    KeyEvent event;
+    while (queue.take(event)) {
+    }
+}
+
+} // namespace
+
+Sidetone::Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_ptr<AudioOutput> output,
+                   WaitClock *clock, QObject *parent)
+    : QObject(parent), timeline_(timeline), store_(store),
+      state_(std::make_shared<State>(std::move(output), clock ? *clock : WaitClock::system()))
+{
+    for (const QString &key : {KLKSidetoneKey, KLKSidetonePitchKey, KLKSidetoneVolumeKey})
+        followSettings(key);
+    connect(&store_, &SettingsStore::changed, this, &Sidetone::followSettings);
+    timeline_.subscribe(&state_->queue);
+    std::thread(&Sidetone::run, state_).detach();
+}
+
+Sidetone::~Sidetone()
+{
+    timeline_.unsubscribe(&state_->queue);
+    state_->ending = true;
+    state_->queue.wake();
+    const auto deadline = std::chrono::steady_clock::now() + endWait;
+    while (!state_->ended && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+}
+
+std::size_t Sidetone::dropped() const
+{
+    return state_->queue.dropped();
+}
+
+// Read here on the interface thread and handed over whole: the audio thread never waits for the store.
+void Sidetone::followSettings(const QString &key)
+{
+    if (key == KLKSidetoneKey)
+        state_->enabled = store_.boolValue(KLKSidetoneKey);
+    else if (key == KLKSidetonePitchKey)
+        state_->pitch = int(KLKSidetonePitchRange.clamp(store_.intValue(KLKSidetonePitchKey)));
+    else if (key == KLKSidetoneVolumeKey)
+        state_->volume = int(KLKSidetoneVolumeRange.clamp(store_.intValue(KLKSidetoneVolumeKey)));
+}
+
+void Sidetone::run(std::shared_ptr<State> state)
+{
+    ToneGenerator generator;
+    SampleClock sampleClock(ToneGenerator::sampleRate, placementMargin);
+    std::array<std::int16_t, chunkSamples> chunk{};
+    bool open = false;
+    bool reported = false;
+    std::int64_t nextTry = 0;
+    while (!state->ending) {
+        if (!open && state->enabled && state->clock.now() >= nextTry) {
+            QString reason;
+            open = state->output->open(ToneGenerator::sampleRate, reason);
+            if (!open && !reported)
+                Diagnostics::out(QStringLiteral("#.. Keylark : No sound device (%1); the sidetone is silent.")
+                                     .arg(reason));
+            reported = reported || !open;
+            nextTry = state->clock.now() + retryInterval;
+            sampleClock.reset();
+        }
+        // Switched off, the stream closes once the tone that sounds has ended.
+        if (open && !state->enabled && !generator.busy()) {
+            state->output->close();
+            open = false;
+        }
+        if (!open) {
+            discardEvents(state->queue);
+            state->queue.waitFor(200ms);
+            continue;
+        }
+        KeyEvent event;
+        while (state->queue.take(event)) {
+            if (event.edge != KeyEvent::Edge::Down)
+                continue;
+            generator.setEnabled(state->enabled);
+            generator.setPitch(state->pitch);
+            generator.setVolume(state->volume);
+            generator.schedule(sampleClock.sampleAt(event.instant, generator.position()),
+                               event.length * ToneGenerator::sampleRate / 1'000'000'000);
+        }
+        generator.render(chunk.data(), chunk.size());
+        if (!state->output->write(chunk.data(), chunk.size())) {
+            if (!reported)
+                Diagnostics::out(
+                    QStringLiteral("#.. Keylark : The sound device failed; the sidetone is silent."));
+            reported = true;
+            state->output->close();
+            open = false;
+            continue;
+        }
+        sampleClock.written(state->clock.now(), generator.position());
+    }
+    if (open)
+        state->output->close();
+    state->ended = true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class AudioOutput;
+class ElementTimeline;
+class SettingsStore;
+class WaitClock;
+
+// The sidetone: a tone through the sound card that follows the element timeline, on the air and in
+// practice alike. Each key-down is placed in the audio stream from its own instant and planned length, a
+// fixed few milliseconds after it, so every tone is as long as its element and starts equally late. The
+// audio runs on a thread of its own, and the worker only ever offers it events: a missing, failed or
+// stalled sound device leaves the keying untouched. Without a device Keylark says so once and stays silent;
+// it tries the device again now and then.
+class Sidetone : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::size_t chunkSamples = 120;     // 2.5 ms written at a time
+    static constexpr std::int64_t placementMargin = 192; // samples: one chunk and 1.5 ms for a late wake-up
+    static constexpr std::int64_t retryInterval = 5'000'000'000; // ns between two tries of a missing device
+
+    // clock: nullptr means the monotonic clock the worker waits on.
+    Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_ptr<AudioOutput> output,
+             WaitClock *clock = nullptr, QObject *parent = nullptr);
+    ~Sidetone() override;
+
+    Sidetone(const Sidetone &) = delete;
+    Sidetone &operator=(const Sidetone &) = delete;
+
+    // Key-downs that found the listener's queue full and were not heard.
+    std::size_t dropped() const;
+
+private:
+    struct State;
+
+    static void run(std::shared_ptr<State> state);
+    void followSettings(const QString &key);
+
+    ElementTimeline &timeline_;
+    SettingsStore &store_;
+    std::shared_ptr<State> state_;
+};
