@@ -13,10 +13,9 @@ bool PulseOutput::open(int sampleRate, QString &reason)
     close();
     const pa_sample_spec spec{PA_SAMPLE_S16LE, std::uint32_t(sampleRate), 1};
     const std::uint32_t target = std::uint32_t(pa_usec_to_bytes(bufferMs * 1000, &spec));
-    // The server keeps the buffer at the target and asks for more in small pieces; playback starts as soon
-    // as there is one piece, so that the first tone is not held back either.
-    const pa_buffer_attr buffer{std::uint32_t(-1), target, std::uint32_t(-1), std::uint32_t(-1),
-                                std::uint32_t(-1)};
+    // The server keeps the buffer at the target. With no pre-buffering the stream never pauses: when
+    // Keylark is late with samples, those are skipped, and every later sample still plays at its time.
+    const pa_buffer_attr buffer{std::uint32_t(-1), target, 0, std::uint32_t(-1), std::uint32_t(-1)};
     int error = 0;
     stream_ = pa_simple_new(nullptr, "Keylark", PA_STREAM_PLAYBACK, nullptr, "Sidetone", &spec, nullptr,
                             &buffer, &error);

@@ -25,6 +25,9 @@ std::int64_t SampleClock::origin(std::int64_t now, std::int64_t position) const
 void SampleClock::written(std::int64_t now, std::int64_t position)
 {
     const std::int64_t origin = this->origin(now, position);
+    if (known_ && now - lastWrite_ > stallLimit)
+        reset();
+    lastWrite_ = now;
     if (!known_) {
         known_ = true;
         best_ = previous_ = origin;
@@ -39,11 +42,10 @@ void SampleClock::written(std::int64_t now, std::int64_t position)
     best_ = std::min(best_, origin);
 }
 
-std::int64_t SampleClock::sampleAt(std::int64_t instant, std::int64_t earliest) const
+std::optional<std::int64_t> SampleClock::sampleAt(std::int64_t instant) const
 {
     if (!known_)
-        return earliest;
+        return std::nullopt;
     const std::int64_t origin = std::min(best_, previous_);
-    const std::int64_t sample = (instant - origin) * rate_ / nanosPerSecond + margin_;
-    return std::max(sample, earliest);
+    return (instant - origin) * rate_ / nanosPerSecond + margin_;
 }

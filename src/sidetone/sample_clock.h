@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Maps instants of the monotonic clock to sample indices of an output stream, from the moments the stream
 // took its samples. A write that returns late says nothing about the stream, so the mapping follows the
-// earliest returns seen lately; it follows a slow drift of the sound card's clock too.
+// earliest returns seen lately; it follows a slow drift of the sound card's clock too. A stream that takes
+// nothing for a while (a sound server still starting its sink, a device that stalled) has moved on its
+// own: what was learnt before no longer holds.
 class SampleClock
 {
 public:
@@ -13,12 +16,13 @@ public:
     void reset();
     // The stream has taken every sample before position; now is the instant the write returned.
     void written(std::int64_t now, std::int64_t position);
-    // The sample at which something that happened at instant plays, margin samples late, and never
-    // before earliest (the next sample not yet rendered).
-    std::int64_t sampleAt(std::int64_t instant, std::int64_t earliest) const;
+    // The sample at which something that happened at instant plays, margin samples late; none while the
+    // stream's time is not known.
+    std::optional<std::int64_t> sampleAt(std::int64_t instant) const;
 
 private:
-    static constexpr int window = 256; // writes
+    static constexpr int window = 64;                      // writes: 160 ms of 2.5 ms chunks
+    static constexpr std::int64_t stallLimit = 20'000'000; // ns between two writes that mean a stall
 
     std::int64_t origin(std::int64_t now, std::int64_t position) const;
 
@@ -28,4 +32,5 @@ private:
     std::int64_t best_ = 0;     // the earliest origin of the current window, ns
     std::int64_t previous_ = 0; // the earliest origin of the window before
     int count_ = 0;
+    std::int64_t lastWrite_ = 0;
 };

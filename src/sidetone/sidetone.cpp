@@ -31,6 +31,7 @@ struct Sidetone::State
     std::atomic<int> volume{50};
     std::atomic<bool> ending{false};
     std::atomic<bool> ended{false};
+    std::atomic<std::size_t> late{0};
 };
 
 namespace {
@@ -70,7 +71,7 @@ Sidetone::~Sidetone()
 
 std::size_t Sidetone::dropped() const
 {
-    return state_->queue.dropped();
+    return state_->queue.dropped() + state_->late;
 }
 
 // Read here on the interface thread and handed over whole: the audio thread never waits for the store.
@@ -120,8 +121,12 @@ void Sidetone::run(std::shared_ptr<State> state)
             generator.setEnabled(state->enabled);
             generator.setPitch(state->pitch);
             generator.setVolume(state->volume);
-            generator.schedule(sampleClock.sampleAt(event.instant, generator.position()),
-                               event.length * ToneGenerator::sampleRate / 1'000'000'000);
+            const std::int64_t at = sampleClock.sampleAt(event.instant).value_or(generator.position());
+            if (at < generator.position() - lateLimit) {
+                ++state->late;
+                continue;
+            }
+            generator.schedule(at, event.length * ToneGenerator::sampleRate / 1'000'000'000);
         }
         generator.render(chunk.data(), chunk.size());
         if (!state->output->write(chunk.data(), chunk.size())) {

@@ -23,6 +23,9 @@ public:
     static constexpr std::size_t chunkSamples = 120;     // 2.5 ms written at a time
     static constexpr std::int64_t placementMargin = 192; // samples: one chunk and 1.5 ms for a late wake-up
     static constexpr std::int64_t retryInterval = 5'000'000'000; // ns between two tries of a missing device
+    // Samples by which a tone may come later than its place and still sound; one that would come later
+    // (the stream stalled or was starting) is left out, so that the tones after it keep their places.
+    static constexpr std::int64_t lateLimit = 2400; // 50 ms
 
     // clock: nullptr means the monotonic clock the worker waits on.
     Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_ptr<AudioOutput> output,
@@ -32,7 +35,7 @@ public:
     Sidetone(const Sidetone &) = delete;
     Sidetone &operator=(const Sidetone &) = delete;
 
-    // Key-downs that found the listener's queue full and were not heard.
+    // Key-downs that found the listener's queue full, or came too late to be heard in their place.
     std::size_t dropped() const;
 
 private:

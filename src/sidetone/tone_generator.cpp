@@ -15,7 +15,10 @@ void ToneGenerator::schedule(std::int64_t start, std::int64_t length)
     if (!enabled_ || length <= 0 || volume_ <= 0)
         return;
     const double step = 2 * std::numbers::pi * pitch_ / sampleRate;
-    elements_.push_back({std::max(start, position_), length, step, amplitude(volume_)});
+    // Nor does an element start before the one before it has ended: they would sound on top of each other.
+    start = std::max({start, position_, end_});
+    end_ = start + length + edgeSamples;
+    elements_.push_back({start, length, step, amplitude(volume_)});
 }
 
 // Rise over the first edge, fall over the edge after the length: their product also shapes an element

@@ -20,7 +20,8 @@ public:
     void setVolume(int percent) { volume_ = percent; }
     void setEnabled(bool enabled) { enabled_ = enabled; }
 
-    // An element from sample start for length samples; a start already rendered moves to position().
+    // An element from sample start for length samples; a start already rendered moves to position(), and
+    // one within the element before moves to its end.
     void schedule(std::int64_t start, std::int64_t length);
     // Fills count samples from position() on and moves position() past them.
     void render(std::int16_t *samples, std::size_t count);
@@ -45,6 +46,7 @@ private:
     std::deque<Element> elements_;
     std::vector<double> mix_;
     std::int64_t position_ = 0;
+    std::int64_t end_ = 0; // where the last element scheduled has faded out
     int pitch_ = 700;
     int volume_ = 50;
     bool enabled_ = true;

@@ -163,6 +163,23 @@ TEST_F(SidetoneTest, PlacesEachToneFromItsKeyDownsInstant)
     EXPECT_EQ(found[1].second - secondAt, lastSounding(8640));
 }
 
+// A key-down that reaches the audio thread too late to sound in its place (the stream stalled) is left
+// out: the tones after it keep their places instead of queueing behind it.
+TEST_F(SidetoneTest, ToneTooLateForItsPlaceIsLeftOut)
+{
+    makeSidetone();
+    ASSERT_TRUE(output->waitForOpens(1));
+    output->play(40);
+    const std::int64_t stale = clock.now() - 60'000'000; // 60 ms ago: 2880 samples, beyond the limit
+    timeline.publish({KeyEvent::Edge::Down, stale, 30'000'000});
+    timeline.publish({KeyEvent::Edge::Down, clock.now(), 30'000'000});
+    output->play(40);
+    const auto found = tones(output->samples());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].first, 40 * 120 + Sidetone::placementMargin + firstSounding(1440));
+    EXPECT_EQ(sidetone->dropped(), 1u);
+}
+
 TEST_F(SidetoneTest, SwitchedOffItIsSilentAndHoldsNoDevice)
 {
     store->setValue(KLKSidetoneKey, false);

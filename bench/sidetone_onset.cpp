@@ -1,0 +1,259 @@
+// How late and how steadily the sidetone sounds after each key-down, heard on a null sink of a sound
+// server this program starts itself (PulseAudio with module-null-sink; skipped, saying why, without it).
+// Keylark keys a text in practice mode with the sidetone on; the sink's monitor is recorded and each tone's
+// half-amplitude onset and length are found in the recording. The recording's samples are put on the
+// monotonic clock by the earliest moments its reads returned, so each onset is, if anything, measured a
+// little late. KEYLARK_BENCH_SECONDS sets the length of the text (default 60 s at 20 wpm).
+#include "keying/element_timeline.h"
+#include "keying/serial_controller.h"
+#include "keying/timeline_follower.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "sidetone/pulse_output.h"
+#include "sidetone/sidetone.h"
+#include "sidetone/tone_generator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr int speed = 20;
+constexpr int rate = ToneGenerator::sampleRate;
+constexpr std::size_t readSamples = 480;
+
+std::int64_t monotonicNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// A private PulseAudio with one null sink, ended with the bench.
+class NullSink
+{
+public:
+    explicit NullSink(const QString &runtime)
+    {
+        const QString socket = runtime + QStringLiteral("/pulse.sock");
+        const QByteArray load1 = "module-null-sink sink_name=keylark_null rate=48000 channels=1";
+        const QByteArray load2 = "module-native-protocol-unix auth-anonymous=1 socket=" + socket.toUtf8();
+        QByteArray arg1 = "--load=" + load1, arg2 = "--load=" + load2;
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+        qputenv("HOME", runtime.toUtf8());
+        char *argv[] = {const_cast<char *>("pulseaudio"), const_cast<char *>("-n"),
+                        const_cast<char *>("--daemonize=no"), const_cast<char *>("--exit-idle-time=-1"),
+                        const_cast<char *>("--use-pid-file=no"), const_cast<char *>("--log-target=stderr"),
+                        const_cast<char *>("--log-level=0"), arg1.data(), arg2.data(), nullptr};
+        if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, argv, environ) != 0) {
+            pid_ = 0;
+            return;
+        }
+        qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
+        for (int i = 0; i < 100 && !QFile::exists(socket); ++i)
+            QThread::msleep(50);
+        QThread::msleep(200);
+    }
+    ~NullSink()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool running() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = 0;
+};
+
+// The sink's monitor, read in small pieces; each read's return is noted on the monotonic clock.
+class MonitorRecording
+{
+public:
+    bool start(QString &why)
+    {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
+        const std::uint32_t fragment = std::uint32_t(readSamples * 2);
+        const pa_buffer_attr buffer{std::uint32_t(-1), 0, 0, 0, fragment};
+        int error = 0;
+        stream_ = pa_simple_new(nullptr, "Keylark bench", PA_STREAM_RECORD, "keylark_null.monitor", "Monitor",
+                                &spec, nullptr, &buffer, &error);
+        if (!stream_) {
+            why = QString::fromUtf8(pa_strerror(error));
+            return false;
+        }
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+    void stop()
+    {
+        ending_ = true;
+        thread_.join();
+        pa_simple_free(stream_);
+    }
+    const std::vector<std::int16_t> &samples() const { return samples_; }
+    // The instant of sample 0: the earliest any read could say.
+    std::int64_t origin() const { return origin_; }
+    std::int64_t span() const { return last_ - first_; }
+
+private:
+    void run()
+    {
+        std::int16_t piece[readSamples];
+        int error = 0;
+        while (!ending_ && pa_simple_read(stream_, piece, sizeof piece, &error) == 0) {
+            const std::int64_t now = monotonicNow();
+            first_ = first_ == 0 ? now : first_;
+            last_ = now;
+            samples_.insert(samples_.end(), piece, piece + readSamples);
+            const std::int64_t origin = now - std::int64_t(samples_.size()) * 1'000'000'000 / rate;
+            origin_ = samples_.size() == readSamples ? origin : std::min(origin_, origin);
+        }
+    }
+
+    pa_simple *stream_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> ending_{false};
+    std::vector<std::int16_t> samples_;
+    std::int64_t origin_ = 0;
+    std::int64_t first_ = 0, last_ = 0;
+};
+
+struct Tone
+{
+    std::int64_t onset; // sample at half amplitude, rising
+    std::int64_t end;   // sample at half amplitude, falling
+};
+
+// Tones at half of the loudest peak, with the peak of each period as the envelope.
+std::vector<Tone> findTones(const std::vector<std::int16_t> &samples)
+{
+    int loudest = 0;
+    for (std::int16_t s : samples)
+        loudest = std::max(loudest, std::abs(int(s)));
+    const int half = loudest / 2;
+    const int period = rate / 700 + 1;
+    std::vector<Tone> tones;
+    std::int64_t lastLoud = -rate;
+    for (std::int64_t i = 0; i < std::int64_t(samples.size()); ++i) {
+        if (std::abs(int(samples[i])) < half)
+            continue;
+        if (i - lastLoud > period)
+            tones.push_back({i, i});
+        tones.back().end = i;
+        lastLoud = i;
+    }
+    return tones;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[std::size_t(p * double(values.size() - 1))];
+}
+
+int skip(const char *why)
+{
+    std::printf("sidetone onset: skipped: %s\n", why);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+        return skip("pulseaudio is not installed (Debian package pulseaudio)");
+    QTemporaryDir dir;
+    NullSink sink(dir.path());
+    if (!sink.running())
+        return skip("pulseaudio did not start");
+    MonitorRecording recording;
+    QString why;
+    if (!recording.start(why))
+        return skip(qPrintable(QStringLiteral("cannot record the null sink: ") + why));
+
+    SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
+    store.registerDefaults(registeredDefaults());
+    store.setValue(KLKPracticeModeKey, true);
+    store.setValue(KLKWpmKey, speed);
+    SerialController controller(store, {});
+    std::mutex mutex;
+    std::vector<KeyEvent> downs;
+    TimelineFollower follower(*controller.elementTimeline(), [&](const KeyEvent &event) {
+        std::scoped_lock lock(mutex);
+        if (event.edge == KeyEvent::Edge::Down)
+            downs.push_back(event);
+    });
+    Sidetone sidetone(*controller.elementTimeline(), store, std::make_unique<PulseOutput>());
+    // A sound server just started holds a new stream back for about a second: the tones start once it runs.
+    QThread::msleep(3000);
+
+    const int seconds = qEnvironmentVariableIsSet("KEYLARK_BENCH_SECONDS")
+                            ? qEnvironmentVariableIntValue("KEYLARK_BENCH_SECONDS")
+                            : 60;
+    QString text;
+    for (int i = 0; i < std::max(1, seconds / 3); ++i) // PARIS and a space are 50 dits, 3 s at 20 wpm
+        text += QStringLiteral("PARIS ");
+    controller.cwSendString(text);
+    controller.joinWorkers();
+    QThread::msleep(300);
+    recording.stop();
+
+    if (qEnvironmentVariableIsSet("KEYLARK_BENCH_RAW")) {
+        QFile raw(qEnvironmentVariable("KEYLARK_BENCH_RAW"));
+        if (raw.open(QIODevice::WriteOnly))
+            raw.write(reinterpret_cast<const char *>(recording.samples().data()),
+                      qint64(recording.samples().size() * 2));
+    }
+    const std::vector<Tone> tones = findTones(recording.samples());
+    std::scoped_lock lock(mutex);
+    if (tones.size() != downs.size()) {
+        std::printf("sidetone onset: %zu tones heard for %zu key-downs; recorded %.2f s in %.2f s\n",
+                    tones.size(), downs.size(), double(recording.samples().size()) / rate,
+                    double(recording.span()) / 1e9);
+        return 1;
+    }
+    std::vector<double> onsets, lengthErrors;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const std::int64_t heard = recording.origin() + tones[i].onset * 1'000'000'000 / rate;
+        onsets.push_back(double(heard - downs[i].instant) / 1e6);
+        if (qEnvironmentVariableIsSet("KEYLARK_BENCH_RAW"))
+            std::printf("%.3f s  onset %.2f ms\n", double(downs[i].instant - downs[0].instant) / 1e9, onsets.back());
+        const double length = double(tones[i].end - tones[i].onset + 1) * 1000.0 / rate;
+        lengthErrors.push_back(std::abs(length - double(downs[i].length) / 1e6));
+    }
+    std::printf("sidetone onset after the key-down, %zu elements at %d wpm over %d s, on a null sink:\n",
+                tones.size(), speed, seconds);
+    std::printf("  onset   median %.2f ms  p95 %.2f ms  worst %.2f ms  best %.2f ms  spread %.2f ms\n",
+                percentile(onsets, 0.5), percentile(onsets, 0.95), percentile(onsets, 1.0),
+                percentile(onsets, 0.0), percentile(onsets, 1.0) - percentile(onsets, 0.0));
+    std::printf("  length  |error| median %.3f ms  worst %.3f ms\n", percentile(lengthErrors, 0.5),
+                percentile(lengthErrors, 1.0));
+    std::printf("  dropped key events %zu; recorded %.2f s in %.2f s\n", sidetone.dropped(),
+                double(recording.samples().size()) / rate, double(recording.span()) / 1e9);
+    return 0;
+}
