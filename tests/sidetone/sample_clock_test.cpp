@@ -12,13 +12,12 @@ constexpr std::int64_t start = 1'000'000'000'000; // ns
 
 // Writes n chunks from position on, each returning lateBy(i) ns after the stream took it.
 template <typename Late>
-std::int64_t play(SampleClock &clock, std::int64_t t0, std::int64_t position, int n, Late lateBy)
+void play(SampleClock &clock, std::int64_t t0, std::int64_t position, int n, Late lateBy)
 {
     for (int i = 1; i <= n; ++i) {
         position += chunk;
         clock.written(t0 + position * 1'000'000'000 / rate + lateBy(i), position);
     }
-    return position;
 }
 
 TEST(SampleClock, UnknownStreamPlacesAtTheNextSample)
@@ -57,8 +56,7 @@ TEST(SampleClock, AStallIsLearntAfresh)
     for (int i = 1; i <= 4; ++i)
         clock.written(start, i * chunk);
     const std::int64_t stall = 1'000'000'000;
-    const std::int64_t position =
-        play(clock, start + stall, 4 * chunk, 100, [](int) { return std::int64_t(0); });
+    play(clock, start + stall, 4 * chunk, 100, [](int) { return std::int64_t(0); });
     const std::int64_t instant = start + stall + 400'000'000;
     EXPECT_EQ(clock.sampleAt(instant), 400 * 48 + margin);
 }
