@@ -184,8 +184,10 @@ TEST(ElementTimeline, HandsOverEveryEventInOrderAcrossThreads)
     published = true;
     queue.wake();
     listener.join();
+    // What a listener held up by the scheduler missed is counted, never lost silently; the first queueful
+    // always arrives, however slow the listener.
     EXPECT_EQ(seen + std::int64_t(queue.dropped()), count);
-    EXPECT_GT(seen, count / 2);
+    EXPECT_GE(seen, std::int64_t(TimelineQueue::capacity));
     timeline.unsubscribe(&queue);
 }
 
