@@ -22,6 +22,8 @@ const QCommandLineOption helpOption({"h", "help"}, "Show this help and exit.");
 const QCommandLineOption versionOption({"v", "version"}, "Show the version and exit.");
 const QCommandLineOption settingsOption(
     "settings", "Read and save the settings in <file> instead of\n~/.config/Keylark/settings.json.", "file");
+const QCommandLineOption
+    practiceOption("practice", "Start in practice mode: send without a transmitter,\nopening no port.");
 
 QString optionNames(const QCommandLineOption &option)
 {
@@ -41,7 +43,7 @@ QString helpText()
                        "Keylark sends Morse code by keying a transmitter through a serial port.\n\n"
                        "Options:\n")
             .arg(programName);
-    for (const QCommandLineOption &option : {helpOption, versionOption, settingsOption})
+    for (const QCommandLineOption &option : {helpOption, versionOption, settingsOption, practiceOption})
         text += QStringLiteral("  %1  %2\n")
                     .arg(optionNames(option).leftJustified(18),
                          option.description().replace(u'\n', QStringLiteral("\n") + QString(22, u' ')));
@@ -126,7 +128,7 @@ CommandLine::Result CommandLine::parse(const QStringList &arguments) const
     QCommandLineParser parser;
     // Qt's options are single-dash words (-platform), so a single-dash word is one long option here.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({helpOption, versionOption, settingsOption});
+    parser.addOptions({helpOption, versionOption, settingsOption, practiceOption});
     for (const char *name : qtValueOptions)
         parser.addOption(hidden(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("value"))));
     for (const char *name : qtFlagOptions)
@@ -143,6 +145,7 @@ CommandLine::Result CommandLine::parse(const QStringList &arguments) const
 
     Result result;
     result.platformGiven = parser.isSet(QStringLiteral("platform"));
+    result.practice = parser.isSet(practiceOption);
     if (parser.isSet(settingsOption)) {
         const QString path = parser.value(settingsOption);
         const QString problem = settingsFileProblem(path);

@@ -16,6 +16,7 @@ public:
         QString text;         // the help or version for standard output, or what is wrong for standard error
         QString settingsPath; // absolute; empty for the default settings file
         bool platformGiven = false;
+        bool practice = false; // switch practice mode on, as the console's check box does
     };
 
     static constexpr int usageError = 2;

@@ -63,6 +63,8 @@ int main(int argc, char *argv[])
     SettingsStore store(options.settingsPath.isEmpty() ? SettingsStore::defaultFilePath()
                                                        : options.settingsPath);
     store.registerDefaults(registeredDefaults());
+    if (options.practice)
+        store.setValue(KLKPracticeModeKey, true);
     AppDelegate delegate(store);
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &app, &QApplication::quit);

@@ -77,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::Values(
     Case{"HelpWinsOverABadSettingsPath", {"--settings", "{tmp}/folder", "--help"}, Action::ShowHelp, "Usage:"},
     Case{"LongVersion", {"--version"}, Action::ShowVersion, "Keylark 9.8.7\n"},
     Case{"ShortVersion", {"-v"}, Action::ShowVersion, "Keylark 9.8.7\n"},
+    Case{"HelpNamesPractice", {"--help"}, Action::ShowHelp, "--practice "},
+    Case{"Practice", {"--practice", "--settings={tmp}/settings.json"}, Action::Run, ""},
+    Case{"PracticeTakesNoValue", {"--practice=yes"}, Action::Fail, "Unexpected value after '--practice'"},
     Case{"UnknownOption", {"--practise"}, Action::Fail, "Unknown option 'practise'"},
     Case{"UnknownShortOption", {"-x"}, Action::Fail, "Unknown option 'x'"},
     Case{"StrayArgument", {"settings.json"}, Action::Fail, "unexpected argument 'settings.json'"},
@@ -112,6 +115,12 @@ TEST_F(CommandLineTest, SettingsPathIsMadeAbsoluteAndNothingIsCreatedYet)
 TEST_F(CommandLineTest, DefaultSettingsFileWhenNoneIsGiven)
 {
     EXPECT_TRUE(parse({}).settingsPath.isEmpty());
+}
+
+TEST_F(CommandLineTest, PracticeOnlyWhenAsked)
+{
+    EXPECT_FALSE(parse({}).practice);
+    EXPECT_TRUE(parse({QStringLiteral("--practice")}).practice);
 }
 
 TEST_F(CommandLineTest, PlatformOptionCountsAsADisplay)
