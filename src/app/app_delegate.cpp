@@ -10,6 +10,8 @@
 #include "preferences/preferences_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "sidetone/pulse_output.h"
+#include "sidetone/sidetone.h"
 
 #include <QApplication>
 
@@ -20,9 +22,12 @@ constexpr int keyCancelTime = 500; // ms, the function-key repeat-suppression wi
 
 } // namespace
 
-AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, QObject *parent)
+AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, AudioFactory audioFactory,
+                         QObject *parent)
     : QObject(parent), store_(store),
       keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeSerialController)),
+      audioFactory_(audioFactory ? std::move(audioFactory)
+                                 : AudioFactory([] { return std::make_unique<PulseOutput>(); })),
       statusReport_(store)
 {
     initMessage();
@@ -66,6 +71,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // Each object asks for the one made just before it, so this order is fixed.
     serialController_ =
         keyingFactory_(store_, [this]() -> ConsoleLog * { return consoleController_.load(); });
+    ElementTimeline *timeline = serialController_->elementTimeline();
+    if (std::unique_ptr<AudioOutput> output = timeline ? audioFactory_() : nullptr)
+        sidetone_ = std::make_unique<Sidetone>(*timeline, store_, std::move(output));
     keyer_ = std::make_unique<Keyer>(store_, *serialController_);
     startNetworkKeying();
     applicationKeys_ = std::make_unique<ApplicationKeys>([this] { return consoleController_.load(); });
@@ -148,6 +156,10 @@ void AppDelegate::shutdown()
     if (serialController_)
         serialController_->cwSendStop();
     networkKeying_.reset();
+    // They follow the controller's timeline.
+    sidetone_.reset();
+    if (console_)
+        console_->stopFollowingKeying();
     serialController_.reset();
     keyer_.reset();
     consoleController_ = nullptr;

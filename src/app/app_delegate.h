@@ -15,12 +15,14 @@
 #include <memory>
 
 class ApplicationKeys;
+class AudioOutput;
 class ConsoleController;
 class KeyingController;
 class Keyer;
 class NetworkKeyingService;
 class PreferencesController;
 class SettingsStore;
+class Sidetone;
 
 // The one object through which Keylark's parts find each other. It creates the keying controller, the
 // keyer and the console in a fixed order when launching finishes, runs the clock and function-key timers,
@@ -44,7 +46,12 @@ public:
     // Makes the keying controller at launch; tests hand in a double, the program the SerialController.
     using KeyingFactory = std::function<std::unique_ptr<KeyingController>(SettingsStore &, ConsoleLookup)>;
 
-    explicit AppDelegate(SettingsStore &store, KeyingFactory keyingFactory = {}, QObject *parent = nullptr);
+    // Makes the sidetone's sound output; the program's plays through the sound server, a test's may give
+    // none, and then there is no sidetone.
+    using AudioFactory = std::function<std::unique_ptr<AudioOutput>()>;
+
+    explicit AppDelegate(SettingsStore &store, KeyingFactory keyingFactory = {},
+                         AudioFactory audioFactory = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     static std::unique_ptr<KeyingController> makeSerialController(SettingsStore &store,
@@ -81,10 +88,12 @@ private:
 
     SettingsStore &store_;
     KeyingFactory keyingFactory_;
+    AudioFactory audioFactory_;
     // Made before the keying controller, so that it sees the lines of its start-up.
     StatusReport statusReport_;
     std::unique_ptr<ApplicationKeys> applicationKeys_;
     std::unique_ptr<KeyingController> serialController_;
+    std::unique_ptr<Sidetone> sidetone_;
     std::unique_ptr<Keyer> keyer_;
     // Feeds the keying controller, so it goes before the controller and is made after it.
     std::unique_ptr<NetworkKeyingService> networkKeying_;

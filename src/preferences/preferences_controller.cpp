@@ -409,6 +409,11 @@ void PreferencesController::bindKeyer()
     bind(ui_->dahRatioSpinBox, KLKTimeDahKey)->setConverters(&SettingBinding::readReal);
     bind(ui_->letterRatioSpinBox, KLKTimeLetterKey)->setConverters(&SettingBinding::readReal);
     bind(ui_->wordRatioSpinBox, KLKTimeWordKey)->setConverters(&SettingBinding::readReal);
+    bind(ui_->sidetoneCheckBox, KLKSidetoneKey)->setConverters(&SettingBinding::readFlag);
+    bind(ui_->sidetonePitchSpinBox, KLKSidetonePitchKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    bind(ui_->sidetoneVolumeSpinBox, KLKSidetoneVolumeKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
 }
 
 void PreferencesController::bindMacros()
