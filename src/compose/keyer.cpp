@@ -119,6 +119,11 @@ void Keyer::beaconDisarm()
     serialController_.cwBeaconDisarm();
 }
 
+ElementTimeline *Keyer::elementTimeline() const
+{
+    return serialController_.elementTimeline();
+}
+
 void Keyer::replaceMacro(QString &text, const QString &macro, const QString &replaceString) const
 {
     if (expandToken(text, macro, replaceString))

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class ElementTimeline;
 class KeyingController;
 class SettingsStore;
 
@@ -30,6 +31,8 @@ public:
     bool beaconArmed() const;
     int beaconPauseLeft() const; // whole seconds
     void beaconDisarm();
+    // What the engine keys, edge by edge; nullptr when the engine publishes nothing.
+    ElementTimeline *elementTimeline() const;
 
     void replaceMacro(QString &text, const QString &macro, const QString &replaceString) const;
     QString replaceGlobalMacro(const QString &text) const;

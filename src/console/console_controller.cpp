@@ -5,6 +5,7 @@
 #include "console/console_narration.h"
 #include "console/function_key_cell.h"
 #include "console/function_key_row.h"
+#include "console/key_lamp.h"
 #include "keying/diagnostics.h"
 #include "settings/setting_binding.h"
 #include "settings/settings_keys.h"
@@ -95,8 +96,10 @@ ConsoleController::ConsoleController(SettingsStore &store, ConsoleHost &host, QW
     buildSetupHint();
     announcer_ = new Announcer(statusBar());
     narration_ = new ConsoleNarration(*announcer_, this);
+    keyLamp_ = new KeyLamp(keyer_->elementTimeline(), *ui_->keyLamp, this);
     connectCommands();
     bindDrawer();
+    bindPractice();
     bindCallAndReport();
     installKeyShortcuts();
     nameControls();
@@ -153,27 +156,54 @@ void ConsoleController::connectCommands()
 
 void ConsoleController::bindDrawer()
 {
+    enum class Kind { Integer, Real, Flag };
     struct Row
     {
         QWidget *control;
         QString key;
-        bool integer;
+        Kind kind;
     };
-    const Row rows[] = {{ui_->speedSpinBox, KLKWpmKey, true},
-                        {ui_->dahRatioSpinBox, KLKTimeDahKey, false},
-                        {ui_->letterRatioSpinBox, KLKTimeLetterKey, false},
-                        {ui_->wordRatioSpinBox, KLKTimeWordKey, false},
-                        {ui_->beaconDelaySpinBox, KLKBeaconDelayKey, true}};
+    const Row rows[] = {{ui_->speedSpinBox, KLKWpmKey, Kind::Integer},
+                        {ui_->dahRatioSpinBox, KLKTimeDahKey, Kind::Real},
+                        {ui_->letterRatioSpinBox, KLKTimeLetterKey, Kind::Real},
+                        {ui_->wordRatioSpinBox, KLKTimeWordKey, Kind::Real},
+                        {ui_->beaconDelaySpinBox, KLKBeaconDelayKey, Kind::Integer},
+                        {ui_->sidetoneCheckBox, KLKSidetoneKey, Kind::Flag},
+                        {ui_->sidetonePitchSpinBox, KLKSidetonePitchKey, Kind::Integer},
+                        {ui_->sidetoneVolumeSpinBox, KLKSidetoneVolumeKey, Kind::Integer}};
     for (const Row &row : rows) {
         auto binding = std::make_unique<SettingBinding>(row.control, store_, row.key);
-        if (row.integer)
+        if (row.kind == Kind::Integer)
             binding->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
-        else
+        else if (row.kind == Kind::Real)
             binding->setConverters(&SettingBinding::readReal);
+        else
+            binding->setConverters(&SettingBinding::readFlag);
         binding->refresh();
         drawerBindings_.push_back(std::move(binding));
         WheelGuard::guard(row.control);
     }
+}
+
+// The check box and the menu item both switch practice mode; the console shows it where it cannot be
+// missed: a badge in the status bar and the window title, and the set-up hint for a port goes away.
+void ConsoleController::bindPractice()
+{
+    auto binding = std::make_unique<SettingBinding>(ui_->practiceCheckBox, store_, KLKPracticeModeKey);
+    binding->setConverters(&SettingBinding::readFlag);
+    binding->refresh();
+    drawerBindings_.push_back(std::move(binding));
+    connect(ui_->actionPractice, &QAction::toggled, this,
+            [this](bool on) { store_.setValue(KLKPracticeModeKey, on); });
+}
+
+void ConsoleController::showPractice()
+{
+    const bool practice = store_.boolValue(KLKPracticeModeKey);
+    practiceIndicator_->setVisible(practice);
+    ui_->actionPractice->setChecked(practice);
+    setWindowTitle(practice ? tr("Keylark — Practice") : tr("Keylark"));
+    showSetupHint();
 }
 
 // The Call and RST fields are the "$C" and "$R" macros, edited here or in the preferences alike.
@@ -201,8 +231,9 @@ void ConsoleController::orderTabs()
         if (auto *page = messageTabOutlet->findChild<QWidget *>(groupIdentifier(group)))
             order += page->findChild<QTreeWidget *>();
     }
-    order += {ui_->speedSpinBox, ui_->dahRatioSpinBox, ui_->letterRatioSpinBox, ui_->wordRatioSpinBox,
-              ui_->beaconDelaySpinBox};
+    order += {ui_->speedSpinBox,         ui_->dahRatioSpinBox,      ui_->letterRatioSpinBox,
+              ui_->wordRatioSpinBox,     ui_->beaconDelaySpinBox,   ui_->sidetoneCheckBox,
+              ui_->sidetonePitchSpinBox, ui_->sidetoneVolumeSpinBox};
     order.removeAll(nullptr);
     for (qsizetype index = 1; index < order.size(); ++index)
         setTabOrder(order.at(index - 1), order.at(index));
@@ -263,13 +294,18 @@ void ConsoleController::awakeFromNib()
     setTransmitKeyEquiv(store_.boolValue(KLKRransmitKeyEquivKey));
     restoreLogFont();
     refreshMessagePages();
-    showSetupHint();
+    showPractice();
     showStatus();
     followPalette();
     followFont();
     updateSpeedLabel();
     updateSendingIndicator();
     dateUpdate();
+}
+
+void ConsoleController::stopFollowingKeying()
+{
+    keyLamp_->stop();
 }
 
 void ConsoleController::showWindow()
@@ -417,6 +453,12 @@ void ConsoleController::buildStatusBar()
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setFocusPolicy(Qt::NoFocus);
     }
+    // First in the status bar, where the state of the keyer is read, and never elided.
+    practiceIndicator_ = new QLabel(tr("PRACTICE · no transmitter"), this);
+    practiceIndicator_->setObjectName(QStringLiteral("practiceIndicator"));
+    practiceIndicator_->setToolTip(tr("No serial port is opened or keyed. Clear Practice to go on the air."));
+    practiceIndicator_->hide();
+    statusBar()->addWidget(practiceIndicator_);
     statusBar()->addWidget(statusError_, 3);
     statusBar()->addWidget(statusInformation_, 2);
     statusNetwork_ = new QLabel(this);
@@ -461,12 +503,13 @@ void ConsoleController::buildSetupHint()
 
 // Until a port is chosen and a line keys the transmitter nothing reaches the rig: say so, and where to
 // set it, rather than let the log echo text that is never sent.
+// Practice needs neither a port nor a line.
 void ConsoleController::showSetupHint()
 {
     const bool noPort = store_.stringValue(KLKSerialDeviceKey).isEmpty();
     const bool noLine =
         !store_.isTrueByIdentity(KLKSerialDTRKey) && !store_.isTrueByIdentity(KLKSerialRTSKey);
-    setupHint_->setVisible(noPort || noLine);
+    setupHint_->setVisible((noPort || noLine) && !store_.boolValue(KLKPracticeModeKey));
     if (noPort && noLine)
         setupHintText_->setText(
             tr("Keylark keys nothing yet: choose the serial port of your keying interface, "
@@ -568,6 +611,13 @@ void ConsoleController::followPalette()
              : QStringLiteral("#setupHint { background: #fff4ce; border: 1px solid #e0c060; "
                               "border-radius: 4px; } QLabel { color: #3a3000; }"));
     centralWidget()->setStyleSheet(ReadableColours::fieldFrames(palette()));
+    practiceIndicator_->setStyleSheet(
+        high ? QStringLiteral("QLabel { border: 2px solid palette(window-text); border-radius: 3px; "
+                              "padding: 0 6px; font-weight: bold; }")
+             : QStringLiteral("QLabel { background: #1565c0; color: white; border-radius: 3px; "
+                              "padding: 0 6px; font-weight: bold; }"));
+    if (keyLamp_)
+        keyLamp_->restyle();
     styleBadge();
 }
 
@@ -818,6 +868,10 @@ void ConsoleController::settingChanged(const QString &key)
     }
     if (key == KLKSerialDeviceKey || key == KLKSerialDTRKey || key == KLKSerialRTSKey) {
         showSetupHint();
+        return;
+    }
+    if (key == KLKPracticeModeKey) {
+        showPractice();
         return;
     }
     if (!key.startsWith(QStringLiteral("messageG")))

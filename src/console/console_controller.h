@@ -20,6 +20,7 @@ class ConsoleHost;
 class ConsoleNarration;
 class FunctionKeyCell;
 class FunctionKeyRow;
+class KeyLamp;
 class Keyer;
 class QLabel;
 class QLineEdit;
@@ -66,6 +67,8 @@ public:
     QString sendText() const { return sendText_; }
     void setSendText(const QString &text) { sendText_ = text; }
     void updateTextView();
+    // The keying engine is about to go: the console stops following what it keys.
+    void stopFollowingKeying();
 
     // Commands.
     void sendAction();
@@ -127,6 +130,8 @@ private:
     void showClock();
     void updateSendingIndicator();
     void updateSpeedLabel();
+    void bindPractice();
+    void showPractice();
     void refreshMessagePages();
     void refreshMessagePage(int group);
     void chooseLogFont();
@@ -147,6 +152,7 @@ private:
     int badgeWidth_ = 0;
     Announcer *announcer_ = nullptr;
     ConsoleNarration *narration_ = nullptr;
+    KeyLamp *keyLamp_ = nullptr;
     QTimer sendingPoll_;
     QTimer frameSave_;
     bool windowLoaded_ = false;
@@ -154,6 +160,7 @@ private:
     QLabel *statusError_ = nullptr;
     QLabel *statusInformation_ = nullptr;
     QLabel *statusNetwork_ = nullptr;
+    QLabel *practiceIndicator_ = nullptr;
     QWidget *setupHint_ = nullptr;
     QLabel *setupHintText_ = nullptr;
     QPushButton *setupHintButton_ = nullptr;

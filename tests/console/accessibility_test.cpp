@@ -97,10 +97,14 @@ TEST_F(ConsoleAccessibilityTest, TabVisitsEveryPartAndComesBack)
     openDrawer();
     selectGroup(2);
     lineIn()->setFocus(Qt::OtherFocusReason);
-    const QStringList order = {"callOutlet",       "rstOutlet",           "setupHintButton",
-                               "textViewOutlet",   "qt_tabwidget_tabbar", "messageG2View",
-                               "speedSpinBox",     "dahRatioSpinBox",     "letterRatioSpinBox",
-                               "wordRatioSpinBox", "beaconDelaySpinBox",  "lineInOutlet"};
+    const QStringList order = {"callOutlet",           "rstOutlet",
+                               "setupHintButton",      "textViewOutlet",
+                               "qt_tabwidget_tabbar",  "messageG2View",
+                               "speedSpinBox",         "dahRatioSpinBox",
+                               "letterRatioSpinBox",   "wordRatioSpinBox",
+                               "beaconDelaySpinBox",   "sidetoneCheckBox",
+                               "sidetonePitchSpinBox", "sidetoneVolumeSpinBox",
+                               "lineInOutlet"};
     QStringList visited;
     for (qsizetype step = 0; step < order.size(); ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -108,7 +112,7 @@ TEST_F(ConsoleAccessibilityTest, TabVisitsEveryPartAndComesBack)
     }
     EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(), order.join(QLatin1Char(' ')).toStdString());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(focused().toStdString(), "beaconDelaySpinBox");
+    EXPECT_EQ(focused().toStdString(), "sidetoneVolumeSpinBox");
 }
 
 TEST_F(ConsoleAccessibilityTest, SetUpHintIsHeardWithTheInputLineUntilKeyingIsSetUp)

@@ -5,6 +5,7 @@
 #include "console/recording_keying.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "sidetone/audio_output.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -27,11 +28,15 @@ protected:
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         store->registerDefaults(registeredDefaults());
         prepareStore();
-        delegate = std::make_unique<AppDelegate>(*store, [this](SettingsStore &, ConsoleLookup lookup) {
-            auto keying = std::make_unique<RecordingKeying>(std::move(lookup));
-            recorder = keying.get();
-            return keying;
-        });
+        // No sidetone: the console's tests play nothing.
+        delegate = std::make_unique<AppDelegate>(
+            *store,
+            [this](SettingsStore &, ConsoleLookup lookup) {
+                auto keying = std::make_unique<RecordingKeying>(std::move(lookup));
+                recorder = keying.get();
+                return keying;
+            },
+            [] { return nullptr; });
         delegate->applicationDidFinishLaunching();
         console = delegate->consoleController();
         ASSERT_NE(console, nullptr);

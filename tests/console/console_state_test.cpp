@@ -197,7 +197,9 @@ INSTANTIATE_TEST_SUITE_P(Boxes, SpinBoxTest, ::testing::Values(
     SpinCase{"Speed",   "speedSpinBox",       "28",   KLKWpmKey,         28},
     SpinCase{"WordGap", "wordRatioSpinBox",   "10",   KLKTimeWordKey,    10},
     SpinCase{"Dah",     "dahRatioSpinBox",    "2.75", KLKTimeDahKey,     2.75},
-    SpinCase{"Pause",   "beaconDelaySpinBox", "15",   KLKBeaconDelayKey, 15}),
+    SpinCase{"Pause",   "beaconDelaySpinBox", "15",   KLKBeaconDelayKey, 15},
+    SpinCase{"Pitch",   "sidetonePitchSpinBox", "650", KLKSidetonePitchKey, 650},
+    SpinCase{"Volume",  "sidetoneVolumeSpinBox", "30", KLKSidetoneVolumeKey, 30}),
     [](const ::testing::TestParamInfo<SpinCase> &info) { return info.param.name; });
 // clang-format on
 
@@ -301,6 +303,9 @@ TEST_F(LongLabelsTest, ConsoleFitsASmallScreenWithLabelsElided)
 
     console->toggleDrawer();
     EXPECT_LE(console->minimumSizeHint().width(), 800) << "with the keyer panel open";
+    store->setValue(KLKPracticeModeKey, true);
+    EXPECT_LE(console->minimumSizeHint().width(), 800) << "in practice mode";
+    EXPECT_LE(console->minimumSizeHint().height(), 480) << "in practice mode";
     console->resize(800, 480);
     EXPECT_EVENTUALLY(label(QStringLiteral("clockLabel"))->text().contains(QStringLiteral("UTC")));
 }

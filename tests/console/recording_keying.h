@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keying/console_log.h"
+#include "keying/element_timeline.h"
 #include "keying/keying_controller.h"
 
 #include <QStringList>
@@ -37,8 +38,10 @@ public:
     bool cwBeaconArmed() const override { return armed; }
     int cwBeaconPauseLeft() const override { return pauseLeft; }
     void cwBeaconDisarm() override { armed = false; }
+    ElementTimeline *elementTimeline() override { return &timeline; }
 
     ConsoleLookup console;
+    ElementTimeline timeline; // the test publishes what the engine would key
     QStringList sent;
     std::atomic<int> sending = 0;
     std::atomic<bool> armed = false;

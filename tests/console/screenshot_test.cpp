@@ -69,6 +69,15 @@ TEST_F(ConsoleScreenshots, DISABLED_LargeText)
     shoot(QStringLiteral("console-large-text.png"));
 }
 
+// Practice mode while sending, the key lamp lit by a key-down of the timeline.
+TEST_F(ConsoleScreenshots, DISABLED_Practice)
+{
+    store->setValue(KLKPracticeModeKey, true);
+    recorder->timeline.publish({KeyEvent::Edge::Down, 0, 180'000'000});
+    QTest::qWait(200);
+    shoot(QStringLiteral("console-practice.png"));
+}
+
 TEST_F(ConsoleScreenshots, DISABLED_HighContrast)
 {
     WindowFit::DesktopLook look;

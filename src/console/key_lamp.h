@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class ElementTimeline;
+class QLabel;
+class TimelineFollower;
+
+// The console's key lamp: lit from each key-down of the element timeline to its key-up, on the air and in
+// practice alike. The events come on a follower thread and reach the lamp through queued calls, so that a
+// busy window never holds up the transmission worker.
+class KeyLamp : public QObject
+{
+    Q_OBJECT
+
+public:
+    // timeline: nullptr when the engine has none; the lamp then stays dark.
+    KeyLamp(ElementTimeline *timeline, QLabel &label, QObject *parent = nullptr);
+    ~KeyLamp() override;
+
+    bool isLit() const { return lit_; }
+    void restyle();
+    // Stops following the timeline, which must happen before the engine that owns it goes; the lamp
+    // goes dark.
+    void stop();
+
+private:
+    void show(bool lit);
+
+    QLabel &label_;
+    bool lit_ = false;
+    std::unique_ptr<TimelineFollower> follower_; // last, so that it stops first
+};
