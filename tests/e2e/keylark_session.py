@@ -225,9 +225,9 @@ class Keylark:
         return found[0]
 
     def own_window(self, timeout):
-        """The console window of this run, once it is shown."""
+        """The console window of this run, once it is shown; in practice mode its title says so."""
         deadline = time.monotonic() + timeout
-        while not (found := self.windows("--onlyvisible", "--name", "^Keylark$")):
+        while not (found := self.windows("--onlyvisible", "--name", "^Keylark( — Practice)?$")):
             if self.process.poll() is not None:
                 raise AssertionError(f"keylark ended (status {self.process.returncode}) before its window showed")
             if time.monotonic() > deadline:
