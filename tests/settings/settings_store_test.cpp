@@ -206,9 +206,14 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    EXPECT_EQ(defaults.size(), 8 + 3 + GROUPCOUNT); // and the three of network keying
+    EXPECT_EQ(defaults.size(), 8 + 3 + 4 + GROUPCOUNT); // and those of network keying, practice, sidetone
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKNetworkPortKey), QVariant(qint64(6789)));
+    // Practice is off and the sidetone on, at 700 Hz and half volume, until the operator says otherwise.
+    EXPECT_EQ(defaults.value(KLKPracticeModeKey), QVariant(false));
+    EXPECT_EQ(defaults.value(KLKSidetoneKey), QVariant(true));
+    EXPECT_EQ(defaults.value(KLKSidetonePitchKey), QVariant(qint64(700)));
+    EXPECT_EQ(defaults.value(KLKSidetoneVolumeKey), QVariant(qint64(50)));
     EXPECT_FALSE(defaults.contains(KLKSerialDTRKey));
     EXPECT_FALSE(defaults.contains(KLKSerialDeviceKey));
     EXPECT_EQ(defaults.value(groupLabelKey(8)), QVariant(QStringLiteral("G8")));
