@@ -104,10 +104,12 @@ void Sidetone::run(std::shared_ptr<State> state)
             nextTry = state->clock.now() + retryInterval;
             sampleClock.reset();
         }
-        // Switched off, the stream closes once the tone that sounds has ended.
+        // Switched off, the stream closes once the tone that sounds has ended; switched on again, it opens
+        // at once rather than when a missing device would next be tried.
         if (open && !state->enabled && !generator.busy()) {
             state->output->close();
             open = false;
+            nextTry = 0;
         }
         if (!open) {
             discardEvents(state->queue);

@@ -45,7 +45,12 @@ public:
         changed_.notify_all();
         return true;
     }
-    void close() override {}
+    void close() override
+    {
+        std::scoped_lock lock(mutex_);
+        ++closes;
+        changed_.notify_all();
+    }
 
     // Lets the stream take the chunks and returns once it has.
     void play(int chunks)
@@ -60,6 +65,18 @@ public:
     {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, 10s, [&] { return opens >= count; });
+    }
+    // Lets the stream take chunks, without waiting for it to take them.
+    void allow(int chunks)
+    {
+        std::scoped_lock lock(mutex_);
+        credits_ += chunks;
+        changed_.notify_all();
+    }
+    bool waitForCloses(int count)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return closes >= count; });
     }
     // Ends a stall: every write fails from now on.
     void release()
@@ -76,6 +93,7 @@ public:
 
     bool missing = false;
     int opens = 0;
+    int closes = 0;
 
 private:
     VirtualClock &clock_;
@@ -187,6 +205,19 @@ TEST_F(SidetoneTest, SwitchedOffItIsSilentAndHoldsNoDevice)
     timeline.publish({KeyEvent::Edge::Down, clock.now(), 60'000'000});
     std::this_thread::sleep_for(300ms); // the audio thread's idle look comes every 200 ms
     EXPECT_EQ(output->opens, 0);
+}
+
+// Off and on again, the sidetone plays again at once, not only when a missing device would be tried again.
+TEST_F(SidetoneTest, SwitchedOnAgainItOpensTheDeviceAtOnce)
+{
+    makeSidetone();
+    ASSERT_TRUE(output->waitForOpens(1));
+    output->play(4);
+    store->setValue(KLKSidetoneKey, false);
+    output->allow(1); // should the audio thread wait in a write, it comes round and sees the switch
+    ASSERT_TRUE(output->waitForCloses(1));
+    store->setValue(KLKSidetoneKey, true);
+    EXPECT_TRUE(output->waitForOpens(2));
 }
 
 // Without a device Keylark says so once, however often it tries again, and the events go nowhere.
