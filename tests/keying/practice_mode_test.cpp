@@ -1,5 +1,6 @@
 #include "keying/timeline_queue.h"
 #include "keying_fixture.h"
+#include "list_source.h"
 
 #include <latch>
 #include <thread>
@@ -122,6 +123,27 @@ TEST_F(PracticeTest, FirstTransmissionOnTheAirOpensThePortPracticeKeptClosed)
     EXPECT_TRUE(opened());
     EXPECT_EQ(keyDownPeriods(), (std::vector<std::pair<double, double>>{{0, 100}}));
     EXPECT_NE(ser_fd, 0); // and keeps it open, as at start
+}
+
+// Texts from other sources (a logger over the network) and a tune run in practice as on the air: no port,
+// and every key-down on the timeline, the tune's with its whole length.
+TEST_F(PracticeTest, QueuedTextsAndTuneKeyNoPort)
+{
+    SerialController &serial = start();
+    ListSource source;
+    serial.setTextSource(&source);
+    serial.elementTimeline()->subscribe(&queue);
+    source.add({1, stepsOf("E")});
+    source.add({2, {{KeyingStep::Kind::Tune, 2}}});
+    ASSERT_EQ(serial.cwSendQueued(), 0);
+    serial.joinWorkers();
+    serial.elementTimeline()->unsubscribe(&queue);
+    serial.setTextSource(nullptr);
+    EXPECT_FALSE(opened());
+    EXPECT_TRUE(line.calls().empty());
+    EXPECT_TRUE(diagnostics().isEmpty()) << diagnostics().join(u'\n').toStdString();
+    EXPECT_EQ(source.keyed(), (std::vector<std::uint64_t>{1, 2}));
+    EXPECT_EQ(timelinePeriods(), (std::vector<std::pair<double, double>>{{0, 100}, {400, 2400}}));
 }
 
 struct SwitchRow
