@@ -40,6 +40,9 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKSidetoneKey,           SettingKind::Boolean,          true},
         {KLKSidetonePitchKey,      SettingKind::Integer,          qint64(700),          KLKSidetonePitchRange},
         {KLKSidetoneVolumeKey,     SettingKind::Integer,          qint64(50),           KLKSidetoneVolumeRange},
+        {KLKConsoleScrollBackKey,  SettingKind::Integer,          qint64(10000),        KLKScrollBackRange},
+        {KLKSentRecordKey,         SettingKind::Boolean,          true},
+        {KLKSentRecordDaysKey,     SettingKind::Integer,          qint64(365),          KLKSentRecordDaysRange},
     };
     // clang-format on
     return settings;

@@ -35,6 +35,9 @@ inline const QString KLKPracticeModeKey = QStringLiteral("practiceMode");
 inline const QString KLKSidetoneKey = QStringLiteral("sidetone");
 inline const QString KLKSidetonePitchKey = QStringLiteral("sidetonePitch");
 inline const QString KLKSidetoneVolumeKey = QStringLiteral("sidetoneVolume");
+inline const QString KLKConsoleScrollBackKey = QStringLiteral("consoleScrollBack");
+inline const QString KLKSentRecordKey = QStringLiteral("sentRecord");
+inline const QString KLKSentRecordDaysKey = QStringLiteral("sentRecordDays");
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
 
@@ -58,6 +61,8 @@ inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" a
 inline constexpr SettingRange KLKNetworkPortRange{1024, 65535}; // UDP ports a desktop user may listen on
 inline constexpr SettingRange KLKSidetonePitchRange{300, 1200}; // Hz
 inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};   // percent of full scale
+inline constexpr SettingRange KLKScrollBackRange{100, 1'000'000}; // lines the console's log keeps
+inline constexpr SettingRange KLKSentRecordDaysRange{1, 3650};    // days a file of the sent record is kept
 
 struct SettingDeclaration
 {

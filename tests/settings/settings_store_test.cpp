@@ -206,7 +206,8 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    EXPECT_EQ(defaults.size(), 8 + 3 + 4 + GROUPCOUNT); // and those of network keying, practice, sidetone
+    // the keyer's, network keying's, practice and sidetone's, and the log's and the sent record's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 4 + 3 + GROUPCOUNT);
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKNetworkPortKey), QVariant(qint64(6789)));
     // Practice is off and the sidetone on, at 700 Hz and half volume, until the operator says otherwise.
@@ -215,6 +216,8 @@ TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
     EXPECT_EQ(defaults.value(KLKSidetonePitchKey), QVariant(qint64(700)));
     EXPECT_EQ(defaults.value(KLKSidetoneVolumeKey), QVariant(qint64(50)));
     EXPECT_FALSE(defaults.contains(KLKSerialDTRKey));
+    EXPECT_EQ(defaults.value(KLKConsoleScrollBackKey), QVariant(qint64(10000)));
+    EXPECT_EQ(defaults.value(KLKSentRecordKey), QVariant(true));
     EXPECT_FALSE(defaults.contains(KLKSerialDeviceKey));
     EXPECT_EQ(defaults.value(groupLabelKey(8)), QVariant(QStringLiteral("G8")));
 }
