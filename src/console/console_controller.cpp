@@ -293,6 +293,7 @@ void ConsoleController::awakeFromNib()
     setSelectedMessageGroup(group);
     setTransmitKeyEquiv(store_.boolValue(KLKRransmitKeyEquivKey));
     restoreLogFont();
+    applyScrollBack();
     refreshMessagePages();
     showPractice();
     showStatus();
@@ -406,6 +407,14 @@ void ConsoleController::insertAtEnd(const QString &text, bool prompt)
         return;
     textViewOutlet->setTextCursor(cursor);
     textViewOutlet->ensureCursorVisible();
+}
+
+// The log keeps the newest lines only, so that neither its memory nor the cost of a character grows
+// with the time Keylark runs; the oldest lines go first.
+void ConsoleController::applyScrollBack()
+{
+    textViewOutlet->setMaximumBlockCount(
+        int(KLKScrollBackRange.clamp(store_.intValue(KLKConsoleScrollBackKey))));
 }
 
 void ConsoleController::updateTextView()
@@ -860,6 +869,10 @@ void ConsoleController::settingChanged(const QString &key)
 {
     if (key == KLKWpmKey) {
         updateSpeedLabel();
+        return;
+    }
+    if (key == KLKConsoleScrollBackKey) {
+        applyScrollBack();
         return;
     }
     if (key == KLKRransmitKeyEquivKey) {

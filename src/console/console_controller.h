@@ -127,6 +127,7 @@ private:
     void openSetupPane();
     void returnPressed();
     void insertAtEnd(const QString &text, bool prompt);
+    void applyScrollBack();
     void showClock();
     void updateSendingIndicator();
     void updateSpeedLabel();

@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextBlock>
 
 #include <thread>
 
@@ -140,6 +141,71 @@ TEST_F(ConsoleLogTest, ClockFollowsDateJst)
     EXPECT_TRUE(clock->text().contains(QStringLiteral("UTC 05:06"))) << clock->text().toStdString();
     console->dateUpdate();
     EXPECT_LE(qAbs(console->dateJST().secsTo(QDateTime::currentDateTime())), 1);
+}
+
+// As the worker writes a beacon's passes: a line break between passes, the prompt, then the text.
+void appendPasses(ConsoleController *console, int from, int count)
+{
+    for (int pass = from; pass < from + count; ++pass) {
+        if (pass > 0)
+            console->appendText(QStringLiteral("\n"));
+        console->appendPrompt(QStringLiteral("12:00:00  "));
+        console->appendText(QStringLiteral("PASS %1").arg(pass));
+    }
+}
+
+QString line(const QPlainTextEdit *log, int block)
+{
+    return log->document()->findBlockByNumber(block).text();
+}
+
+struct ScrollBackCase
+{
+    const char *what;
+    QVariant stored; // invalid: the registered default
+    int passes;
+    int kept;
+};
+
+class ScrollBackTest : public ConsoleFixture, public ::testing::WithParamInterface<ScrollBackCase>
+{
+    void prepareStore() override
+    {
+        if (GetParam().stored.isValid())
+            store->setValue(KLKConsoleScrollBackKey, GetParam().stored);
+    }
+};
+
+TEST_P(ScrollBackTest, KeepsTheNewestLines)
+{
+    const ScrollBackCase &c = GetParam();
+    appendPasses(console, 0, c.passes);
+    EXPECT_EQ(log()->document()->blockCount(), c.kept);
+    EXPECT_EQ(line(log(), 0), QStringLiteral("12:00:00  PASS %1").arg(c.passes - c.kept));
+    EXPECT_EQ(line(log(), c.kept - 1), QStringLiteral("12:00:00  PASS %1").arg(c.passes - 1));
+    EXPECT_EQ(log()->textCursor().position(), log()->document()->characterCount() - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Log, ScrollBackTest,
+                         ::testing::Values(ScrollBackCase{"TheDefault", QVariant(), 10'250, 10'000},
+                                           ScrollBackCase{"ASmallOne", qint64(100), 1'000, 100},
+                                           ScrollBackCase{"BelowTheLeastHeldToIt", qint64(5), 300, 100},
+                                           ScrollBackCase{"OneStoredAsText", QStringLiteral("250"), 600,
+                                                          250}),
+                         [](const auto &info) {
+                             QString name = QString::fromLatin1(info.param.what);
+                             name.remove(QRegularExpression(QStringLiteral("[^A-Za-z]")));
+                             return name.toStdString();
+                         });
+
+TEST_F(ConsoleLogTest, ASmallerScrollBackDropsTheOldestLinesAtOnce)
+{
+    appendPasses(console, 0, 500);
+    store->setValue(KLKConsoleScrollBackKey, qint64(200));
+    EXPECT_EQ(log()->document()->blockCount(), 200);
+    EXPECT_EQ(line(log(), 0), QStringLiteral("12:00:00  PASS 300"));
+    appendPasses(console, 500, 1);
+    EXPECT_EQ(line(log(), 199), QStringLiteral("12:00:00  PASS 500"));
 }
 
 } // namespace

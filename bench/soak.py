@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Soak: Keylark running a beacon of "E" at 40 wpm with no pause, for SOAK_SECONDS (default 600).
+
+Runs the real keylark under Xvfb on the end-to-end test's stand-in serial device and prints, for the
+start and the end of the run, the process's resident memory, the CPU share of the whole process and of
+its interface thread (the console) over a window of SOAK_WINDOW seconds (default 30), and its thread and
+descriptor counts. Target: resident memory grows by no more than 1 MB, and the CPU share does not rise.
+With --trace it also prints a sample every SOAK_TRACE seconds (default 60).
+
+Usage: soak.py KEYLARK FAKE_SERIAL_LIBRARY [--seconds N] [--trace]
+Skips (exit 0, says why) when Xvfb, xdotool or dbus-daemon is missing. Standard library only."""
+
+import argparse
+import os
+import shutil
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+import keylark_session as ks  # noqa: E402
+
+DOWN = 2  # DTR keys the transmitter
+TICKS = os.sysconf("SC_CLK_TCK")
+MEMORY_TARGET_KB = 1024
+
+
+def cpu_ticks(stat_path):
+    """utime + stime of a process or thread, in clock ticks."""
+    with open(stat_path) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def resident_kb(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+class Sample:
+    def __init__(self, pid):
+        self.at = time.monotonic()
+        self.process = cpu_ticks(f"/proc/{pid}/stat")
+        self.console = cpu_ticks(f"/proc/{pid}/task/{pid}/stat")
+        self.rss = resident_kb(pid)
+        self.threads = len(os.listdir(f"/proc/{pid}/task"))
+        self.fds = len(os.listdir(f"/proc/{pid}/fd"))
+
+
+def share(before, after):
+    """CPU share in per cent of one core, of the process and of its interface thread."""
+    seconds = after.at - before.at
+    return (100 * (after.process - before.process) / TICKS / seconds,
+            100 * (after.console - before.console) / TICKS / seconds)
+
+
+def passes(data_home):
+    """Lines in the sent record, one per pass keyed; 0 where there is none."""
+    folder = os.path.join(data_home, "Keylark")
+    total = 0
+    if os.path.isdir(folder):
+        for name in os.listdir(folder):
+            if name.startswith("sent-") and name.endswith(".txt"):
+                with open(os.path.join(folder, name), errors="replace") as record:
+                    total += sum(1 for line in record if not line.startswith("#"))
+    return total
+
+
+def key_downs(line_log):
+    count, state = 0, None
+    for _, bits in ks.read_edges(line_log):
+        if bits == DOWN and state != DOWN:
+            count += 1
+        state = bits
+    return count
+
+
+def soak(program, preload, seconds, window, trace):
+    workdir = ks.new_workdir()
+    device = os.path.join(workdir, "ttyFAKE0")
+    data_home = os.path.join(workdir, "data")
+    settings = {"wpm": 40, "beaconDelay": 0, "serialDevice": device, "serialDTR": True}
+    with ks.Xvfb() as xvfb, ks.SessionBus() as bus, \
+            ks.Keylark(program, preload, xvfb.display, settings, workdir, device, bus.address,
+                       extra_env={"XDG_DATA_HOME": data_home}) as app:
+        pid = app.process.pid
+        app.type_text("e")
+        app.key("alt+c")  # Console > Beacon
+        app.key("b")
+        time.sleep(min(10.0, seconds / 10))  # the beacon settles in
+        if key_downs(app.line_log) == 0:
+            raise AssertionError("the beacon did not start keying")
+        began = time.monotonic()
+        first = Sample(pid)
+        time.sleep(window)
+        start = Sample(pid)
+        next_trace = began + trace if trace else None
+        while time.monotonic() < began + seconds - window:
+            if app.process.poll() is not None:
+                raise AssertionError(f"keylark ended (status {app.process.returncode}) during the soak")
+            time.sleep(1)
+            if next_trace and time.monotonic() >= next_trace:
+                now = Sample(pid)
+                print(f"  {now.at - began:5.0f} s  RSS {now.rss / 1024:6.1f} MB  threads {now.threads}"
+                      f"  fds {now.fds}", flush=True)
+                next_trace += trace
+        before_end = Sample(pid)
+        downs_before_end = key_downs(app.line_log)
+        time.sleep(window)
+        end = Sample(pid)
+        still_keying = key_downs(app.line_log) > downs_before_end
+        recorded = passes(data_home)
+        app.key("Escape")
+        status = app.quit()
+    shutil.rmtree(workdir, ignore_errors=True)
+
+    cpu_start, console_start = share(first, start)
+    cpu_end, console_end = share(before_end, end)
+    growth = end.rss - start.rss
+    print(f"soak {end.at - first.at:.0f} s, beacon \"E\" at 40 wpm without pause "
+          f"(CPU over {window:.0f} s windows at each end; a shared machine, so CPU figures are noisy)")
+    print(f"  resident memory  {start.rss / 1024:8.1f} MB -> {end.rss / 1024:8.1f} MB  ({growth:+d} kB)")
+    print(f"  CPU, process     {cpu_start:8.2f} %  -> {cpu_end:8.2f} %  of one core")
+    print(f"  CPU, console     {console_start:8.2f} %  -> {console_end:8.2f} %  of one core")
+    print(f"  threads          {start.threads:8d}    -> {end.threads:8d}")
+    print(f"  descriptors      {start.fds:8d}    -> {end.fds:8d}")
+    print(f"  passes recorded  {recorded:8d}    keyed until the end: {'yes' if still_keying else 'NO'}; "
+          f"quit status {status}")
+    memory_met = growth <= MEMORY_TARGET_KB
+    # "No rise" within what the machine's noise allows: half a per cent of a core, or a tenth of the start.
+    cpu_met = cpu_end <= cpu_start + max(0.5, cpu_start / 10)
+    print(f"  target: memory growth <= 1 MB {'met' if memory_met else 'MISSED'}, "
+          f"no rise in CPU share {'met' if cpu_met else 'MISSED'}, "
+          f"no more threads or descriptors {'met' if end.threads <= start.threads and end.fds <= start.fds else 'MISSED'}")
+    return 0 if still_keying and status == 0 else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("keylark")
+    parser.add_argument("fake_serial")
+    parser.add_argument("--seconds", type=float, default=float(os.environ.get("SOAK_SECONDS", 600)))
+    parser.add_argument("--trace", action="store_true")
+    args = parser.parse_args()
+    missing = ks.missing_tools()
+    if missing:
+        print("soak: skipped, it needs the Debian packages " + " ".join(missing))
+        return 0
+    window = float(os.environ.get("SOAK_WINDOW", 30))
+    window = min(window, args.seconds / 4)
+    trace = float(os.environ.get("SOAK_TRACE", 60)) if args.trace else None
+    return soak(args.keylark, args.fake_serial, args.seconds, window, trace)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
