@@ -4,6 +4,7 @@
 
 class QueuedKeying;
 class ElementTimeline;
+class TransmissionListener;
 
 // The requests the message composer makes of the keying engine. SerialController is the real one;
 // tests give the composer a recording one.
@@ -29,4 +30,7 @@ public:
     virtual QueuedKeying *queuedKeying() { return nullptr; }
     // Every key-down and key-up the engine keys, on the air and in practice; none for a double.
     virtual ElementTimeline *elementTimeline() { return nullptr; }
+    // Who hears of every pass keyed from now on; nullptr for nobody. A controller that keys nothing tells
+    // nothing.
+    virtual void setTransmissionListener(TransmissionListener *) {}
 };

@@ -9,7 +9,7 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
-#include <QTime>
+#include <QDateTime>
 
 #include <algorithm>
 #include <cerrno>
@@ -79,6 +79,13 @@ constexpr int tuneSlice = 20; // ms between two looks at the stop request while 
 unsigned char upperCase(unsigned char byte)
 {
     return byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
+}
+
+// Bytes above 127 are parts of a UTF-8 sequence sent one by one; each shows as U+FFFD so the log stays
+// valid text.
+QChar echoOf(unsigned char byte)
+{
+    return byte > 127 ? QChar(QChar::ReplacementCharacter) : QChar(byte);
 }
 
 } // namespace
@@ -201,6 +208,7 @@ void SerialController::keying(const char *pattern)
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
         cwSetWpm(speedOf(store_.intValue(KLKWpmKey)));
+        noteSpeed();
         const char element = pattern[i];
         if (element == '%') {
             if (code_add == 0)
@@ -378,6 +386,11 @@ void SerialController::cwBeaconDisarm()
     beaconFlag = 0;
 }
 
+void SerialController::setTransmissionListener(TransmissionListener *listener)
+{
+    listener_ = listener;
+}
+
 void SerialController::sendCWThread(const QString &text)
 {
     int idle = 0;
@@ -543,12 +556,14 @@ void SerialController::transmit(const char *buffer)
 bool SerialController::sendPass(const char *buffer)
 {
     beginPass();
-    for (const char *byte = buffer; *byte != '\0'; ++byte) {
-        if (stopRequested())
-            return false;
-        keyCharacter(uchar(*byte));
+    bool whole = true;
+    for (const char *byte = buffer; *byte != '\0' && whole; ++byte) {
+        whole = !stopRequested();
+        if (whole)
+            keyCharacter(uchar(*byte));
     }
-    return true;
+    endPass(whole);
+    return whole;
 }
 
 void SerialController::beginPass()
@@ -556,15 +571,34 @@ void SerialController::beginPass()
     code_add = 0;
     if (G_transmitCount != 0)
         keyingLog('\n');
-    keyingDateLog();
+    pass_ = KeyedPass{};
+    pass_.start = keyingDateLog();
     ++G_transmitCount;
     schedule_.resetWaited();
+}
+
+// The listener hears of a pass that keyed at least one character.
+void SerialController::endPass(bool whole)
+{
+    pass_.stopped = !whole || stopRequested();
+    TransmissionListener *listener = listener_;
+    if (listener && !pass_.text.isEmpty())
+        listener->passKeyed(pass_);
+}
+
+// The speeds of the elements and gaps keyed in this pass.
+void SerialController::noteSpeed()
+{
+    const int speed = int(wpm);
+    pass_.slowest = pass_.slowest == 0 ? speed : std::min(pass_.slowest, speed);
+    pass_.fastest = std::max(pass_.fastest, speed);
 }
 
 void SerialController::keyCharacter(unsigned char byte)
 {
     const unsigned char code = upperCase(byte);
     keyingLog(char(code));
+    pass_.text += echoOf(code);
     if (code == '%')
         code_add = code_add == 0 ? 1 : 0;
     keying(codetable[code]);
@@ -604,6 +638,7 @@ void SerialController::keyQueuedPieces(KeyingPiece piece)
             break;
         piece = std::move(*next);
     }
+    endPass(!stopRequested());
     speedStep_ = 0;
     weighting_ = 0;
 }
@@ -661,21 +696,21 @@ void SerialController::sendCWCancel()
         log->lineInClear();
 }
 
-void SerialController::keyingDateLog()
+// The prompt shows the local time; the instant returned is in UTC.
+QDateTime SerialController::keyingDateLog()
 {
-    const QString stamp = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString stamp =
+        now.toLocalTime().time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ");
     if (ConsoleLog *log = console())
         log->appendPrompt(stamp);
+    return now;
 }
 
-// Bytes above 127 are parts of a UTF-8 sequence sent one by one; each shows as U+FFFD so the log stays
-// valid text.
 void SerialController::keyingLog(char character)
 {
-    const uchar byte = uchar(character);
-    const QString text = byte > 127 ? QString(QChar::ReplacementCharacter) : QString(QChar(byte));
     if (ConsoleLog *log = console())
-        log->appendText(text);
+        log->appendText(QString(echoOf(uchar(character))));
 }
 
 ConsoleLog *SerialController::console() const

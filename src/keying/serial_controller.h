@@ -6,6 +6,7 @@
 #include "keying/practice_line.h"
 #include "keying/queued_keying.h"
 #include "keying/text_source.h"
+#include "keying/transmission_listener.h"
 #include "keying/wait_schedule.h"
 
 #include <QObject>
@@ -76,6 +77,7 @@ public:
     bool cwBeaconArmed() const override;
     int cwBeaconPauseLeft() const override;
     void cwBeaconDisarm() override;
+    void setTransmissionListener(TransmissionListener *listener) override;
     QueuedKeying *queuedKeying() override { return this; }
 
     void setTextSource(TextSource *source) override;
@@ -93,7 +95,7 @@ public:
     void sendCWThread(const QString &text);
     void sendQueuedThread();
     void sendCWCancel();
-    void keyingDateLog();
+    QDateTime keyingDateLog();
     void keyingLog(char character);
 
     // Waits for every worker to end on its own.
@@ -124,6 +126,8 @@ private:
     void transmit(const char *buffer);
     bool sendPass(const char *buffer);
     void beginPass();
+    void endPass(bool whole);
+    void noteSpeed();
     void keyCharacter(unsigned char byte);
     std::optional<KeyingPiece> takePiece();
     void keyQueuedPieces(KeyingPiece piece);
@@ -157,4 +161,6 @@ private:
     // Of the queued transmission that runs, on the worker thread only; 0 for every other.
     int speedStep_ = 0;
     int weighting_ = 0;
+    std::atomic<TransmissionListener *> listener_{nullptr};
+    KeyedPass pass_; // the pass being keyed, on the worker thread only
 };

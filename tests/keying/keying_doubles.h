@@ -2,6 +2,7 @@
 
 #include "keying/console_log.h"
 #include "keying/line_system.h"
+#include "keying/transmission_listener.h"
 #include "keying/wait_clock.h"
 
 #include <QString>
@@ -279,4 +280,24 @@ private:
     std::condition_variable changed_;
     QStringList calls_;
     std::vector<double> echoTimes_;
+};
+
+// Keeps every pass the worker reports.
+class RecordingListener : public TransmissionListener
+{
+public:
+    void passKeyed(const KeyedPass &pass) override
+    {
+        std::scoped_lock lock(mutex_);
+        passes_.push_back(pass);
+    }
+    std::vector<KeyedPass> passes() const
+    {
+        std::scoped_lock lock(mutex_);
+        return passes_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<KeyedPass> passes_;
 };
