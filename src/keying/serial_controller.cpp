@@ -267,10 +267,12 @@ void SerialController::startWorker(std::function<void()> body)
     std::scoped_lock lock(workersMutex_);
     reapFinishedWorkers();
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([body = std::move(body), finished] {
+    std::thread thread([this, body = std::move(body), finished] {
         prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         body();
         *finished = true;
+        QMetaObject::invokeMethod(
+            &reaper_, [this] { reapWorkers(); }, Qt::QueuedConnection);
     });
     workers_.push_back({std::move(thread), std::move(finished)});
 }
@@ -282,6 +284,20 @@ bool SerialController::workerStarting()
     std::scoped_lock lock(workersMutex_);
     reapFinishedWorkers();
     return !workers_.empty();
+}
+
+// A finished worker is joined on the thread that made the controller as soon as it ends, so that no
+// thread outlives its transmission for long.
+void SerialController::reapWorkers()
+{
+    std::scoped_lock lock(workersMutex_);
+    reapFinishedWorkers();
+}
+
+std::size_t SerialController::workerCount()
+{
+    std::scoped_lock lock(workersMutex_);
+    return workers_.size();
 }
 
 void SerialController::reapFinishedWorkers()

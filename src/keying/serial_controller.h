@@ -100,6 +100,8 @@ public:
 
     // Waits for every worker to end on its own.
     void joinWorkers();
+    // Workers not yet joined, running or finished.
+    std::size_t workerCount();
     // Raises the stop request, joins the workers and closes the line in the key-up state.
     void shutdown();
 
@@ -112,6 +114,7 @@ private:
 
     void init();
     void startWorker(std::function<void()> body);
+    void reapWorkers();
     void reapFinishedWorkers();
     bool workerStarting();
     void requestStop();
@@ -154,6 +157,7 @@ private:
     std::atomic<int> beaconPauseLeft_{0};
     std::mutex workersMutex_;
     std::list<Worker> workers_;
+    QObject reaper_; // on the thread that made the controller: joins each worker once it has finished
     QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
     std::mutex sourceMutex_;     // held while a worker or a stop request uses the source
     TextSource *source_ = nullptr;

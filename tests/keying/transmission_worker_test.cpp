@@ -1,5 +1,7 @@
 #include "keying_fixture.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <future>
@@ -101,6 +103,23 @@ TEST_F(WorkerTest, StopInTheMiddleEndsTheLineAtTheLastCharacterBegun)
     EXPECT_EQ(keyDownPeriods(), (std::vector<std::pair<double, double>>{{0, 100}, {200, 500}}));
     EXPECT_EQ(controller->cwIsSending(), 0);
     EXPECT_EQ(sendStopFlag, 0); // cleared by the close
+}
+
+// A worker's thread holds its stack until it is joined: it is joined when it ends, not at the next send.
+TEST_F(WorkerTest, AFinishedWorkerIsJoinedWithoutWaitingForTheNextSend)
+{
+    int argc = 1;
+    char name[] = "keying_tests";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    start();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("E")), 0);
+    QElapsedTimer waited;
+    waited.start();
+    while (controller->workerCount() != 0 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(controller->workerCount(), 0u);
+    EXPECT_EQ(console.log(), QStringLiteral("<T>E"));
 }
 
 TEST_F(WorkerTest, StopRaisedWhileIdleDoesNotStopTheNextTransmission)
