@@ -8,6 +8,7 @@
 #include "keying/serial_controller.h"
 #include "network/network_keying_service.h"
 #include "preferences/preferences_controller.h"
+#include "record/sent_record.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "sidetone/pulse_output.h"
@@ -74,6 +75,8 @@ void AppDelegate::applicationDidFinishLaunching()
     ElementTimeline *timeline = serialController_->elementTimeline();
     if (std::unique_ptr<AudioOutput> output = timeline ? audioFactory_() : nullptr)
         sidetone_ = std::make_unique<Sidetone>(*timeline, store_, std::move(output));
+    sentRecord_ = std::make_unique<SentRecord>(store_);
+    serialController_->setTransmissionListener(sentRecord_.get());
     keyer_ = std::make_unique<Keyer>(store_, *serialController_);
     startNetworkKeying();
     applicationKeys_ = std::make_unique<ApplicationKeys>([this] { return consoleController_.load(); });
@@ -161,6 +164,7 @@ void AppDelegate::shutdown()
     if (console_)
         console_->stopFollowingKeying();
     serialController_.reset();
+    sentRecord_.reset();
     keyer_.reset();
     consoleController_ = nullptr;
     console_.reset();

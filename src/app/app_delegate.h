@@ -21,6 +21,7 @@ class KeyingController;
 class Keyer;
 class NetworkKeyingService;
 class PreferencesController;
+class SentRecord;
 class SettingsStore;
 class Sidetone;
 
@@ -79,6 +80,7 @@ public:
     ConsoleController *consoleController() const { return consoleController_.load(); }
     PreferencesController *preferencesController() const { return preferencesController_.get(); }
     NetworkKeyingService *networkKeying() const { return networkKeying_.get(); }
+    SentRecord *sentRecord() const { return sentRecord_.get(); }
     const QList<GroupRecord> &messageGroup() const { return messageGroup_; }
     SettingsStore &store() const { return store_; }
 
@@ -92,6 +94,8 @@ private:
     // Made before the keying controller, so that it sees the lines of its start-up.
     StatusReport statusReport_;
     std::unique_ptr<ApplicationKeys> applicationKeys_;
+    // Hears every pass the keying controller keys, so it outlives it.
+    std::unique_ptr<SentRecord> sentRecord_;
     std::unique_ptr<KeyingController> serialController_;
     std::unique_ptr<Sidetone> sidetone_;
     std::unique_ptr<Keyer> keyer_;

@@ -189,7 +189,7 @@ class Keylark:
         env = isolated_environment()
         env.update({
             "DISPLAY": display, "DBUS_SESSION_BUS_ADDRESS": bus, "XDG_CONFIG_HOME": os.path.join(workdir, "config"),
-            "XDG_RUNTIME_DIR": runtime, "QT_QPA_PLATFORM": "xcb", "LD_PRELOAD": preload,
+            "XDG_DATA_HOME": os.path.join(workdir, "data"), "XDG_RUNTIME_DIR": runtime, "QT_QPA_PLATFORM": "xcb", "LD_PRELOAD": preload,
             "KEYLARK_FAKE_SERIAL_PATH": fake_path, "KEYLARK_FAKE_SERIAL_LOG": self.line_log,
         })
         env.update(extra_env or {})
