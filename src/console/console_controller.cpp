@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFrame>
@@ -28,7 +30,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
@@ -130,6 +134,7 @@ void ConsoleController::connectCommands()
     connect(ui_->actionSpeedDown, &QAction::triggered, this, &ConsoleController::wpmDown);
     connect(ui_->actionToggleDrawer, &QAction::triggered, this, &ConsoleController::toggleDrawer);
     connect(ui_->actionLogFont, &QAction::triggered, this, &ConsoleController::chooseLogFont);
+    connect(ui_->actionSaveLog, &QAction::triggered, this, &ConsoleController::saveLogAs);
     connect(ui_->actionOpenConsole, &QAction::triggered, this, [this] { host_.openConsole(); });
     connect(ui_->actionPreferences, &QAction::triggered, this, [this] { host_.showPreferences(); });
     connect(lineInOutlet, &QLineEdit::returnPressed, this, &ConsoleController::returnPressed);
@@ -387,7 +392,15 @@ void ConsoleController::appendPrompt(const QString &text)
 
 void ConsoleController::lineInClear()
 {
-    onInterfaceThread([this] { lineInOutlet->clear(); });
+    onInterfaceThread([this] { clearInputLine(); });
+}
+
+// The input line's undo history would hold every character typed since Keylark started; it keeps only
+// the clearing, so that Undo still brings the last line back.
+void ConsoleController::clearInputLine()
+{
+    lineInOutlet->setText(lineInOutlet->text());
+    lineInOutlet->clear();
 }
 
 void ConsoleController::insertAtEnd(const QString &text, bool prompt)
@@ -413,6 +426,7 @@ void ConsoleController::insertAtEnd(const QString &text, bool prompt)
 // with the time Keylark runs; the oldest lines go first.
 void ConsoleController::applyScrollBack()
 {
+    textViewOutlet->setUndoRedoEnabled(false); // the log is never edited: nothing to undo
     textViewOutlet->setMaximumBlockCount(
         int(KLKScrollBackRange.clamp(store_.intValue(KLKConsoleScrollBackKey))));
 }
@@ -679,6 +693,38 @@ void ConsoleController::chooseLogFont()
     store_.setValue(KLKConsoleLogFontKey, font.toString());
 }
 
+void ConsoleController::saveLogAs()
+{
+    QFileDialog dialog(this, tr("Save Log As"));
+    dialog.setObjectName(QStringLiteral("saveLogDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr("Text files (*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(QStringLiteral("keylark-log-%1.txt")
+                          .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmm"))));
+    InnerControlNames::nameAll(&dialog);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        saveLog(dialog.selectedFiles().constFirst());
+}
+
+// The whole file or nothing: a failed save leaves an earlier file of that name as it was.
+bool ConsoleController::saveLog(const QString &path)
+{
+    QString text = textViewOutlet->toPlainText();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+    const QString shown = QDir::toNativeSeparators(path);
+    if (saved)
+        status_.report(QStringLiteral("#.. Keylark : Log saved to %1.").arg(shown));
+    else
+        status_.report(
+            QStringLiteral("*** Keylark : Log not saved to %1 (%2).").arg(shown, file.errorString()));
+    return saved;
+}
+
 // The font chosen last, when it can still be read; else the fixed-pitch default.
 void ConsoleController::restoreLogFont()
 {
@@ -705,7 +751,7 @@ void ConsoleController::sendAction()
 void ConsoleController::clearAction()
 {
     setSendText(QString());
-    lineInOutlet->clear();
+    clearInputLine();
     keyer_->sendClear();
     updateTextView();
 }

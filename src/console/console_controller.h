@@ -73,6 +73,8 @@ public:
     // Commands.
     void sendAction();
     void clearAction();
+    // Writes the log as shown to the file at path; false, and said in the status bar, when it could not.
+    bool saveLog(const QString &path);
     void cancelAction();
     void beacon();
     void wpmUp();
@@ -127,6 +129,7 @@ private:
     void openSetupPane();
     void returnPressed();
     void insertAtEnd(const QString &text, bool prompt);
+    void clearInputLine();
     void applyScrollBack();
     void showClock();
     void updateSendingIndicator();
@@ -136,6 +139,7 @@ private:
     void refreshMessagePages();
     void refreshMessagePage(int group);
     void chooseLogFont();
+    void saveLogAs();
     void restoreLogFont();
     void saveGeometrySetting();
     void settingChanged(const QString &key);

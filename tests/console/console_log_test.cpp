@@ -3,11 +3,13 @@
 #include "keying/diagnostics.h"
 #include "local_zone.h"
 
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <thread>
 
@@ -206,6 +208,62 @@ TEST_F(ConsoleLogTest, ASmallerScrollBackDropsTheOldestLinesAtOnce)
     EXPECT_EQ(line(log(), 0), QStringLiteral("12:00:00  PASS 300"));
     appendPasses(console, 500, 1);
     EXPECT_EQ(line(log(), 199), QStringLiteral("12:00:00  PASS 500"));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+TEST_F(ConsoleLogTest, SaveLogAsWritesTheLinesTheLogStillShows)
+{
+    store->setValue(KLKConsoleScrollBackKey, qint64(100));
+    appendPasses(console, 0, 150);
+    const QString path = dir.filePath(QStringLiteral("saved.txt"));
+    // The dialog is answered as it opens.
+    QTimer::singleShot(0, [path] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("saveLogDialog"));
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    console->findChild<QAction *>(QStringLiteral("actionSaveLog"))->trigger();
+    const QByteArray saved = readAll(path);
+    EXPECT_EQ(saved.count('\n'), 100);
+    EXPECT_TRUE(saved.startsWith("12:00:00  PASS 50\n"));
+    EXPECT_TRUE(saved.endsWith("12:00:00  PASS 149\n"));
+    EXPECT_EQ(widget<QLabel>(QStringLiteral("statusInformation"))->text(),
+              QStringLiteral("#.. Keylark : Log saved to %1.").arg(path));
+}
+
+TEST_F(ConsoleLogTest, ALogThatCannotBeSavedIsSaidAndLeavesTheEarlierFile)
+{
+    appendPasses(console, 0, 3);
+    const QString path = dir.filePath(QStringLiteral("saved.txt"));
+    ASSERT_TRUE(console->saveLog(path));
+    appendPasses(console, 3, 1);
+    // The earlier file where a folder should be: nothing can be written there.
+    const QString unwritable = dir.filePath(QStringLiteral("saved.txt/log.txt"));
+    EXPECT_FALSE(console->saveLog(unwritable));
+    EXPECT_EQ(readAll(path), QByteArray("12:00:00  PASS 0\n12:00:00  PASS 1\n12:00:00  PASS 2\n"));
+    EXPECT_TRUE(widget<QLabel>(QStringLiteral("statusError"))
+                    ->text()
+                    .startsWith(QStringLiteral("*** Keylark : Log not saved to %1 (").arg(unwritable)));
+}
+
+// The input line's undo history keeps the last line cleared only, not everything typed since the start.
+TEST_F(ConsoleLogTest, ClearingTheInputLineKeepsOnlyItsLastLineToUndo)
+{
+    QTest::keyClicks(lineIn(), QStringLiteral("CQ TEST"));
+    click(QStringLiteral("clearButton"));
+    QTest::keyClicks(lineIn(), QStringLiteral("DE AB1CD"));
+    console->lineInClear();
+    EXPECT_EVENTUALLY(lineIn()->text().isEmpty());
+    lineIn()->undo();
+    EXPECT_EQ(lineIn()->text(), QStringLiteral("DE AB1CD"));
+    EXPECT_FALSE(lineIn()->isUndoAvailable());
 }
 
 } // namespace
