@@ -3,6 +3,7 @@
 #include "compose/keyer.h"
 #include "keying/serial_port_discovery.h"
 #include "preferences/keying_lines.h"
+#include "record/sent_record.h"
 #include "settings/setting_binding.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -225,6 +227,7 @@ void PreferencesController::awakeFromNib()
     bindMacros();
     bindLines();
     bindNetwork();
+    bindLog();
     fillGroupSelectors();
     for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
         WheelGuard::guard(box);
@@ -451,6 +454,16 @@ void PreferencesController::bindNetwork()
 void PreferencesController::showNetworkWarning()
 {
     ui_->networkWarningLabel->setVisible(store_.boolValue(KLKNetworkAllInterfacesKey));
+}
+
+void PreferencesController::bindLog()
+{
+    bind(ui_->scrollBackSpinBox, KLKConsoleScrollBackKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    bind(ui_->sentRecordCheckBox, KLKSentRecordKey)->setConverters(&SettingBinding::readFlag);
+    bind(ui_->sentRecordDaysSpinBox, KLKSentRecordDaysKey)
+        ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    ui_->sentRecordFolderLabel->setText(QDir::toNativeSeparators(SentRecord::defaultFolder()));
 }
 
 void PreferencesController::fillGroupSelectors()

@@ -83,6 +83,7 @@ private:
     void bindLines();
     void bindNetwork();
     void showNetworkWarning();
+    void bindLog();
     void bindMessageGroup(int index);
     void bindMacroGroup(int index);
     void fillGroupSelectors();

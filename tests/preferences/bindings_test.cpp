@@ -1,6 +1,7 @@
 #include "eventually.h"
 #include "local_zone.h"
 #include "preferences_fixture.h"
+#include "record/sent_record.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -172,6 +173,27 @@ TEST_F(PreferencesTest, SpeedAndRatiosShowAndStoreNumbers)
     retype(delay, QStringLiteral("30"));
     QTest::keyClick(delay, Qt::Key_Return);
     EXPECT_EQ(store->persistentValue(KLKBeaconDelayKey), QVariant(qint64(30)));
+}
+
+TEST_F(PreferencesTest, LogAndRecordControlsShowTheirSettingsAndTheRecordsFolder)
+{
+    open();
+    auto *scrollBack = control<QSpinBox>(QStringLiteral("scrollBackSpinBox"));
+    auto *days = control<QSpinBox>(QStringLiteral("sentRecordDaysSpinBox"));
+    auto *record = control<QCheckBox>(QStringLiteral("sentRecordCheckBox"));
+    EXPECT_EQ(scrollBack->value(), 10000);
+    EXPECT_EQ(days->value(), 365);
+    EXPECT_TRUE(record->isChecked());
+    EXPECT_EQ(control<QLabel>(QStringLiteral("sentRecordFolderLabel"))->text(), SentRecord::defaultFolder());
+
+    retype(scrollBack, QStringLiteral("500"));
+    QTest::keyClick(scrollBack, Qt::Key_Return);
+    EXPECT_EQ(store->persistentValue(KLKConsoleScrollBackKey), QVariant(qint64(500)));
+    retype(days, QStringLiteral("30"));
+    QTest::keyClick(days, Qt::Key_Return);
+    EXPECT_EQ(store->persistentValue(KLKSentRecordDaysKey), QVariant(qint64(30)));
+    record->click();
+    EXPECT_EQ(store->persistentValue(KLKSentRecordKey), QVariant(false));
 }
 
 // The operator reads and types ratios as the locale writes numbers ("2,50" in Germany); the settings file
