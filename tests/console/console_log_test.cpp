@@ -2,6 +2,7 @@
 #include "eventually.h"
 #include "keying/diagnostics.h"
 #include "local_zone.h"
+#include "record/sent_record.h"
 
 #include <QFileDialog>
 #include <QFontInfo>
@@ -264,6 +265,43 @@ TEST_F(ConsoleLogTest, ClearingTheInputLineKeepsOnlyItsLastLineToUndo)
     lineIn()->undo();
     EXPECT_EQ(lineIn()->text(), QStringLiteral("DE AB1CD"));
     EXPECT_FALSE(lineIn()->isUndoAvailable());
+}
+
+// The record's folder is a file, so nothing can be written there.
+class UnwritableRecordTest : public ConsoleFixture
+{
+    void prepareStore() override
+    {
+        saved_ = qgetenv("XDG_DATA_HOME");
+        QFile blocker(dir.filePath(QStringLiteral("Keylark")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        ConsoleFixture::TearDown();
+        qputenv("XDG_DATA_HOME", saved_);
+    }
+
+    QByteArray saved_;
+};
+
+TEST_F(UnwritableRecordTest, ARecordThatCannotBeWrittenIsSaidOnceInTheStatusBar)
+{
+    SentRecord *record = delegate->sentRecord();
+    ASSERT_NE(record, nullptr);
+    record->passKeyed({QDateTime::currentDateTimeUtc(), 40, 40, QStringLiteral("E"), false});
+    const QString said =
+        QStringLiteral("#.. Keylark : Sent record not written to %1/Keylark (Not a directory); "
+                       "keying goes on.")
+            .arg(dir.path());
+    EXPECT_EVENTUALLY_EQ(widget<QLabel>(QStringLiteral("statusInformation"))->text(), said);
+    Diagnostics::out(QStringLiteral("#.. Keylark : something else"));
+    record->passKeyed({QDateTime::currentDateTimeUtc(), 40, 40, QStringLiteral("E"), false});
+    record->waitUntilTried();
+    QTest::qWait(50);
+    EXPECT_EQ(widget<QLabel>(QStringLiteral("statusInformation"))->text(),
+              QStringLiteral("#.. Keylark : something else"));
 }
 
 } // namespace
