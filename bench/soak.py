@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Soak: Keylark running a beacon of "E" at 40 wpm with no pause, for SOAK_SECONDS (default 600).
 
-Runs the real keylark under Xvfb on the end-to-end test's stand-in serial device and prints, for the
-start and the end of the run, the process's resident memory, the CPU share of the whole process and of
+Runs the real keylark under Xvfb on the end-to-end test's stand-in serial device. The log keeps
+SOAK_SCROLLBACK lines (default 1,000), and the run begins once the beacon has filled it (about eight
+passes, eight lines, a second), so that what is measured is the cost of running, not of a log still
+filling up to its bound. It prints, for the start and the end of the run, the process's resident memory, the CPU share of the whole process and of
 its interface thread (the console) over a window of SOAK_WINDOW seconds (default 30), and its thread and
 descriptor counts. Target: resident memory grows by no more than 1 MB, and the CPU share does not rise.
 With --trace it also prints a sample every SOAK_TRACE seconds (default 60).
@@ -78,11 +80,12 @@ def key_downs(line_log):
     return count
 
 
-def soak(program, preload, seconds, window, trace):
+def soak(program, preload, seconds, window, trace, scrollback):
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
     data_home = os.path.join(workdir, "data")
-    settings = {"wpm": 40, "beaconDelay": 0, "serialDevice": device, "serialDTR": True}
+    settings = {"wpm": 40, "beaconDelay": 0, "serialDevice": device, "serialDTR": True,
+                "consoleScrollBack": scrollback}
     with ks.Xvfb() as xvfb, ks.SessionBus() as bus, \
             ks.Keylark(program, preload, xvfb.display, settings, workdir, device, bus.address,
                        extra_env={"XDG_DATA_HOME": data_home}) as app:
@@ -90,9 +93,12 @@ def soak(program, preload, seconds, window, trace):
         app.type_text("e")
         app.key("alt+c")  # Console > Beacon
         app.key("b")
-        time.sleep(min(10.0, seconds / 10))  # the beacon settles in
+        time.sleep(5)
         if key_downs(app.line_log) == 0:
             raise AssertionError("the beacon did not start keying")
+        fill = scrollback / 8 * 1.2
+        print(f"soak: filling the log's {scrollback} lines for {fill:.0f} s first", flush=True)
+        time.sleep(fill)
         began = time.monotonic()
         first = Sample(pid)
         time.sleep(window)
@@ -120,7 +126,7 @@ def soak(program, preload, seconds, window, trace):
     cpu_start, console_start = share(first, start)
     cpu_end, console_end = share(before_end, end)
     growth = end.rss - start.rss
-    print(f"soak {end.at - first.at:.0f} s, beacon \"E\" at 40 wpm without pause "
+    print(f"soak {end.at - first.at:.0f} s, beacon \"E\" at 40 wpm without pause, log of {scrollback} lines "
           f"(CPU over {window:.0f} s windows at each end; a shared machine, so CPU figures are noisy)")
     print(f"  resident memory  {start.rss / 1024:8.1f} MB -> {end.rss / 1024:8.1f} MB  ({growth:+d} kB)")
     print(f"  CPU, process     {cpu_start:8.2f} %  -> {cpu_end:8.2f} %  of one core")
@@ -152,7 +158,8 @@ def main():
     window = float(os.environ.get("SOAK_WINDOW", 30))
     window = min(window, args.seconds / 4)
     trace = float(os.environ.get("SOAK_TRACE", 60)) if args.trace else None
-    return soak(args.keylark, args.fake_serial, args.seconds, window, trace)
+    scrollback = int(os.environ.get("SOAK_SCROLLBACK", 1000))
+    return soak(args.keylark, args.fake_serial, args.seconds, window, trace, scrollback)
 
 
 if __name__ == "__main__":
