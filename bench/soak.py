@@ -120,6 +120,8 @@ def soak(program, preload, seconds, window, trace, scrollback):
         still_keying = key_downs(app.line_log) > downs_before_end
         recorded = passes(data_home)
         app.key("Escape")
+        time.sleep(2)  # the worker ends with its pass and is joined at once
+        stopped = Sample(pid)
         status = app.quit()
     shutil.rmtree(workdir, ignore_errors=True)
 
@@ -131,7 +133,7 @@ def soak(program, preload, seconds, window, trace, scrollback):
     print(f"  resident memory  {start.rss / 1024:8.1f} MB -> {end.rss / 1024:8.1f} MB  ({growth:+d} kB)")
     print(f"  CPU, process     {cpu_start:8.2f} %  -> {cpu_end:8.2f} %  of one core")
     print(f"  CPU, console     {console_start:8.2f} %  -> {console_end:8.2f} %  of one core")
-    print(f"  threads          {start.threads:8d}    -> {end.threads:8d}")
+    print(f"  threads          {start.threads:8d}    -> {end.threads:8d}    ({stopped.threads} once stopped)")
     print(f"  descriptors      {start.fds:8d}    -> {end.fds:8d}")
     print(f"  passes recorded  {recorded:8d}    keyed until the end: {'yes' if still_keying else 'NO'}; "
           f"quit status {status}")
