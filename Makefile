@@ -13,8 +13,9 @@ export ASAN_OPTIONS ?= detect_leaks=1:verify_asan_link_order=0
 export UBSAN_OPTIONS ?= print_stacktrace=1
 endif
 
-# make tsan: the keying, network, console and application tests, where the worker and the interface thread
-# meet, under ThreadSanitizer. Qt is not instrumented, so its own synchronisation is invisible: memory Qt Gui
+# make tsan: the keying, network, record, console and application tests, where the worker, the record's
+# writer and the interface thread meet, under ThreadSanitizer. Qt is not instrumented, so its own
+# synchronisation is invisible: memory Qt Gui
 # allocates on the interface thread and frees on a pooled thread of its own showed as a race.
 # ignore_noninstrumented_modules leaves out the memory calls Qt makes itself and keeps every access of
 # Keylark's own code.
@@ -53,9 +54,10 @@ bench: build
 tsan: deps
 	@test -f $(TSAN_BUILD)/CMakeCache.txt || \
 	  cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLARK_SANITIZE=thread
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target keying_tests network_tests console_tests app_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target keying_tests network_tests record_tests console_tests app_tests
 	TSAN_OPTIONS="$(TSAN_OPTIONS)" $(TSAN_BUILD)/tests/keying_tests
 	TSAN_OPTIONS="$(TSAN_OPTIONS)" $(TSAN_BUILD)/tests/network_tests
+	TSAN_OPTIONS="$(TSAN_OPTIONS)" $(TSAN_BUILD)/tests/record_tests
 	TSAN_OPTIONS="$(TSAN_OPTIONS)" QT_QPA_PLATFORM=offscreen $(TSAN_BUILD)/tests/console_tests
 	TSAN_OPTIONS="$(TSAN_OPTIONS)" QT_QPA_PLATFORM=offscreen $(TSAN_BUILD)/tests/app_tests
 
