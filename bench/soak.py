@@ -104,14 +104,17 @@ def soak(program, preload, seconds, window, trace, scrollback):
         time.sleep(window)
         start = Sample(pid)
         next_trace = began + trace if trace else None
+        last = start
         while time.monotonic() < began + seconds - window:
             if app.process.poll() is not None:
                 raise AssertionError(f"keylark ended (status {app.process.returncode}) during the soak")
             time.sleep(1)
             if next_trace and time.monotonic() >= next_trace:
                 now = Sample(pid)
+                process, console = share(last, now)
                 print(f"  {now.at - began:5.0f} s  RSS {now.rss / 1024:6.1f} MB  threads {now.threads}"
-                      f"  fds {now.fds}", flush=True)
+                      f"  fds {now.fds}  CPU {process:5.2f} %, console {console:5.2f} %", flush=True)
+                last = now
                 next_trace += trace
         before_end = Sample(pid)
         downs_before_end = key_downs(app.line_log)
