@@ -15,8 +15,8 @@ endif
 
 # make tsan: the keying, network, record, console and application tests, where the worker, the record's
 # writer and the interface thread meet, under ThreadSanitizer. Qt is not instrumented, so its own
-# synchronisation is invisible: memory Qt Gui
-# allocates on the interface thread and frees on a pooled thread of its own showed as a race.
+# synchronisation is invisible: memory Qt Gui allocates on the interface thread and frees on a pooled
+# thread of its own showed as a race.
 # ignore_noninstrumented_modules leaves out the memory calls Qt makes itself and keeps every access of
 # Keylark's own code.
 TSAN_BUILD := build-thread

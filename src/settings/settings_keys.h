@@ -58,9 +58,9 @@ struct SettingRange
 
 inline constexpr SettingRange KLKWpmRange{5, 40};
 inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" and "timeWord", in dits
-inline constexpr SettingRange KLKNetworkPortRange{1024, 65535}; // UDP ports a desktop user may listen on
-inline constexpr SettingRange KLKSidetonePitchRange{300, 1200}; // Hz
-inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};   // percent of full scale
+inline constexpr SettingRange KLKNetworkPortRange{1024, 65535};   // UDP ports a desktop user may listen on
+inline constexpr SettingRange KLKSidetonePitchRange{300, 1200};   // Hz
+inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};     // percent of full scale
 inline constexpr SettingRange KLKScrollBackRange{100, 1'000'000}; // lines the console's log keeps
 inline constexpr SettingRange KLKSentRecordDaysRange{1, 3650};    // days a file of the sent record is kept
 
