@@ -53,6 +53,23 @@ TEST_F(QueuedKeyingTest, PiecesThatWaitJoinOnePassWithOneTimestamp)
     EXPECT_EQ(controller->cwIsSending(), 0);
 }
 
+// A logger's texts that join one pass are recorded as that one pass, at the speed the steps moved it to.
+TEST_F(QueuedKeyingTest, AListenerHearsTheJoinedPiecesAsOnePass)
+{
+    RecordingListener listener;
+    controller->setTransmissionListener(&listener);
+    add("CQ");
+    source.add({++lastId, {{KeyingStep::Kind::Speed, 3}, {KeyingStep::Kind::Character, ' '},
+                           {KeyingStep::Kind::Character, 'D'}, {KeyingStep::Kind::Character, 'E'}}, 0});
+    keyQueued();
+    const std::vector<KeyedPass> passes = listener.passes();
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_EQ(passes[0].text, QStringLiteral("CQ DE"));
+    EXPECT_EQ(passes[0].slowest, 12);
+    EXPECT_EQ(passes[0].fastest, 15);
+    EXPECT_FALSE(passes[0].stopped);
+}
+
 struct WeightingCase
 {
     int weighting;
