@@ -597,6 +597,7 @@ void SerialController::beginPass()
 void SerialController::endPass(bool whole)
 {
     pass_.stopped = !whole || stopRequested();
+    pass_.practice = keyingLine_ == &practiceLine_;
     TransmissionListener *listener = listener_;
     if (listener && !pass_.text.isEmpty())
         listener->passKeyed(pass_);

@@ -114,7 +114,7 @@ QByteArray SentRecord::line(const KeyedPass &pass)
 
 void SentRecord::passKeyed(const KeyedPass &pass)
 {
-    if (!store_.boolValue(KLKSentRecordKey))
+    if (pass.practice || !store_.boolValue(KLKSentRecordKey))
         return;
     Pass entry{pass.start.toUTC().date(), line(pass)};
     {

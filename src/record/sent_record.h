@@ -17,13 +17,13 @@
 
 class SettingsStore;
 
-// The record of what was sent: every pass keyed, one line each, appended to a plain-text file per UTC day
-// in its folder ("sent-2026-03-04.txt"). A thread of its own writes each pass as soon as it ends, with one
-// system call, so that a crash loses at most the pass being keyed; the worker only hands the pass over
-// and never waits on the disk. A write that fails is reported once, as an information line, and again
-// only after the record has been written in between; the passes wait, as many as maxPending, and are
-// written once it can. Files older than the kept number of days are removed at the start, at each new day
-// and when that number changes.
+// The record of what was sent: every pass keyed on the air (not in practice), one line each, appended to a
+// plain-text file per UTC day in its folder ("sent-2026-03-04.txt"). A thread of its own writes each pass as
+// soon as it ends, with one system call, so that a crash loses at most the pass being keyed; the worker only
+// hands the pass over and never waits on the disk. A write that fails is reported once, as an information
+// line, and again only after the record has been written in between; the passes wait, as many as maxPending,
+// and are written once it can. Files older than the kept number of days are removed at the start, at each new
+// day and when that number changes.
 class SentRecord : public TransmissionListener
 {
 public:

@@ -73,6 +73,18 @@ TEST_F(ListenerTest, ASpeedChangedDuringThePassGivesItsRange)
     EXPECT_EQ(passes[0].fastest, 20);
 }
 
+TEST_F(ListenerTest, APassInPracticeIsMarkedSo)
+{
+    store->setValue(KLKPracticeModeKey, true);
+    sendAndWait(QStringLiteral("E"));
+    store->setValue(KLKPracticeModeKey, false);
+    sendAndWait(QStringLiteral("T"));
+    const std::vector<KeyedPass> passes = listener.passes();
+    ASSERT_EQ(passes.size(), 2u);
+    EXPECT_TRUE(passes[0].practice);
+    EXPECT_FALSE(passes[1].practice);
+}
+
 TEST_F(ListenerTest, NobodyHearsOnceTheListenerIsTakenBack)
 {
     sendAndWait(QStringLiteral("E"));

@@ -145,10 +145,15 @@ TEST_F(SentRecordTest, AppendsToWhatAnEarlierRunWrote)
                                                  "2026-03-04T11:00:00.000Z  20 wpm  SECOND\n"));
 }
 
-TEST_F(SentRecordTest, NothingIsWrittenWhileTheRecordIsOff)
+TEST_F(SentRecordTest, NothingIsWrittenWhileTheRecordIsOffNorForPractice)
 {
+    KeyedPass practice = pass(utc("2026-03-04T10:00:00.000Z"), QStringLiteral("PARIS"));
+    practice.practice = true;
+    open().passKeyed(practice);
+    record->waitUntilTried();
+    EXPECT_TRUE(files().isEmpty());
     store->setValue(KLKSentRecordKey, false);
-    open().passKeyed(pass(utc("2026-03-04T10:00:00.000Z"), QStringLiteral("E")));
+    record->passKeyed(pass(utc("2026-03-04T10:00:01.000Z"), QStringLiteral("E")));
     record->waitUntilTried();
     EXPECT_TRUE(files().isEmpty());
 }
