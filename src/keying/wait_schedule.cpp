@@ -6,21 +6,24 @@ bool WaitSchedule::wait(std::int64_t milliseconds, const StopRequest &stopReques
 {
     if (milliseconds <= 0)
         return true;
+    const std::int64_t length = milliseconds * 1'000'000;
     std::int64_t now = clock_.now();
-    if (!running_ || now - deadline_ > jitterLimit)
+    if (!running_ || now - deadline_ > stallLimit)
         deadline_ = now;
     running_ = true;
-    deadline_ += milliseconds * 1'000'000;
+    deadline_ += length;
     waited_ += milliseconds;
+    // A late start is made up by at most jitterLimit a wait, so that no wait is cut by more.
+    const std::int64_t end = std::max(deadline_, now + length - jitterLimit);
     // Only the part of a wait that lies further than stopGrace from its end is watched, in short slices.
-    while (deadline_ - now > stopGrace) {
+    while (end - now > stopGrace) {
         if (stopRequested && stopRequested()) {
             deadline_ = now;
             return false;
         }
-        clock_.sleepUntil(std::min(deadline_ - stopGrace, now + watchInterval));
+        clock_.sleepUntil(std::min(end - stopGrace, now + watchInterval));
         now = clock_.now();
     }
-    clock_.sleepUntil(deadline_);
+    clock_.sleepUntil(end);
     return true;
 }

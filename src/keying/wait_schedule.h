@@ -7,13 +7,15 @@
 
 // Waits against a schedule: each wait ends at the previous deadline plus its own length, so the time spent
 // between waits (settings reads, modem-control requests, wake-up latency) does not add up over a text.
-// Only a small lateness is taken out of the next wait; a larger one (a stalled process) starts the schedule
-// afresh at the moment the wait is made, so that no key-down and no gap is shortened by more than the
-// small lateness, and a stall adds its own length to the text and nothing else.
+// A late start is made up at most jitterLimit a wait, so no key-down and no gap is shortened by more than
+// that, and a late wake-up of a few milliseconds is made up over the next few waits instead of shifting the
+// rest of the text. Lateness beyond stallLimit is a stalled process: the schedule starts afresh at the
+// moment the wait is made, so that a stall adds its own length to the text and nothing else.
 class WaitSchedule
 {
 public:
-    static constexpr std::int64_t jitterLimit = 1'000'000;    // ns taken out of the next wait at most
+    static constexpr std::int64_t jitterLimit = 1'000'000;    // ns taken out of one wait at most
+    static constexpr std::int64_t stallLimit = 10'000'000;    // ns of lateness still made up later
     static constexpr std::int64_t watchInterval = 50'000'000; // ns between two looks at the stop request
     static constexpr std::int64_t stopGrace = 750'000'000;    // ns a wait may still run after a stop
 

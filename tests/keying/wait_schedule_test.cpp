@@ -43,29 +43,37 @@ struct LatenessRow
     const char *name;
     std::int64_t lateNs;
     double secondDeadline;
+    double thirdDeadline;
 };
 
 class LatenessTest : public WaitScheduleTest, public ::testing::WithParamInterface<LatenessRow>
 {
 };
 
-// Up to a millisecond of lateness comes out of the next wait; more starts the schedule afresh, so the
-// next wait keeps its whole length.
-TEST_P(LatenessTest, OnlySmallLatenessIsTakenOutOfTheNextWait)
+// A late wake-up is made up at most a millisecond a wait, so the schedule catches up without cutting any
+// wait by more; beyond the stall limit the schedule starts afresh and every later wait keeps its length.
+TEST_P(LatenessTest, LatenessIsMadeUpAtMostAMillisecondAWait)
 {
     schedule.wait(100, noStop);
     clock.advance(GetParam().lateNs);
     schedule.wait(100, noStop);
-    EXPECT_EQ(clock.deadlines, (std::vector<double>{100, GetParam().secondDeadline}));
+    schedule.wait(100, noStop);
+    EXPECT_EQ(clock.deadlines,
+              (std::vector<double>{100, GetParam().secondDeadline, GetParam().thirdDeadline}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lateness, LatenessTest,
-                         ::testing::Values(LatenessRow{"Jitter", 400'000, 200},
-                                           LatenessRow{"OneMillisecond", 1'000'000, 200},
-                                           LatenessRow{"JustAbove", 1'000'001, 201.000001},
-                                           LatenessRow{"Stall", 60'000'000, 260},
-                                           LatenessRow{"LongerThanTheWait", 250'000'000, 450}),
-                         [](const auto &info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lateness, LatenessTest, ::testing::Values(
+    LatenessRow{"Jitter", 400'000, 200, 300},
+    LatenessRow{"OneMillisecond", 1'000'000, 200, 300},
+    LatenessRow{"JustAboveAMillisecond", 1'000'001, 200.000001, 300},
+    LatenessRow{"ThreeMilliseconds", 3'000'000, 202, 301},
+    LatenessRow{"AtTheStallLimit", 10'000'000, 209, 308},
+    LatenessRow{"JustAboveTheStallLimit", 10'000'001, 210.000001, 310.000001},
+    LatenessRow{"Stall", 60'000'000, 260, 360},
+    LatenessRow{"LongerThanTheWait", 250'000'000, 450, 550}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(WaitScheduleTest, RestartBeginsFromTheMomentOfTheNextWait)
 {
