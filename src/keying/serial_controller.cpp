@@ -230,9 +230,11 @@ void SerialController::keying(const char *pattern)
                 sendStopFlag = 1;
             return;
         }
+        schedule_.edge();
         timeline_.publish({KeyEvent::Edge::Down, down, wholeMilliseconds(length) * 1'000'000});
         timer(length);
         const bool keyedUp = keyingLine_->keyUp();
+        schedule_.edge();
         timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
         if (!keyedUp) {
             sendStopFlag = 1; // the line may be keyed: key nothing more
@@ -697,11 +699,13 @@ void SerialController::tune(int seconds)
             sendStopFlag = 1;
         return;
     }
+    schedule_.edge();
     // The planned length is the whole tune; a stop ends it early, and its key-up says when.
     timeline_.publish({KeyEvent::Edge::Down, down, std::int64_t(slices) * tuneSlice * 1'000'000});
     for (int slice = 0; slice < slices && !stopRequested(); ++slice)
         timer(float(tuneSlice));
     const bool keyedUp = keyingLine_->keyUp();
+    schedule_.edge();
     timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
     if (!keyedUp)
         sendStopFlag = 1;

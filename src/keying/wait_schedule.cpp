@@ -13,8 +13,10 @@ bool WaitSchedule::wait(std::int64_t milliseconds, const StopRequest &stopReques
     running_ = true;
     deadline_ += length;
     waited_ += milliseconds;
-    // A late start is made up by at most jitterLimit a wait, so that no wait is cut by more.
-    const std::int64_t end = std::max(deadline_, now + length - jitterLimit);
+    // A late start is made up by at most jitterLimit between two edges, so that no key-down and no gap is
+    // cut by more, however many waits it takes.
+    const std::int64_t end = std::max(deadline_, now + length - (jitterLimit - madeUp_));
+    madeUp_ += std::max<std::int64_t>(0, now + length - end);
     // Only the part of a wait that lies further than stopGrace from its end is watched, in short slices.
     while (end - now > stopGrace) {
         if (stopRequested && stopRequested()) {

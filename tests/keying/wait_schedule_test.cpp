@@ -50,13 +50,16 @@ class LatenessTest : public WaitScheduleTest, public ::testing::WithParamInterfa
 {
 };
 
-// A late wake-up is made up at most a millisecond a wait, so the schedule catches up without cutting any
-// wait by more; beyond the stall limit the schedule starts afresh and every later wait keeps its length.
-TEST_P(LatenessTest, LatenessIsMadeUpAtMostAMillisecondAWait)
+// A late wake-up is made up at most a millisecond between two edges, so the schedule catches up without
+// cutting any element by more; beyond the stall limit the schedule starts afresh and every later wait
+// keeps its length.
+TEST_P(LatenessTest, LatenessIsMadeUpAtMostAMillisecondAnElement)
 {
     schedule.wait(100, noStop);
+    schedule.edge();
     clock.advance(GetParam().lateNs);
     schedule.wait(100, noStop);
+    schedule.edge();
     schedule.wait(100, noStop);
     EXPECT_EQ(clock.deadlines,
               (std::vector<double>{100, GetParam().secondDeadline, GetParam().thirdDeadline}));
@@ -74,6 +77,18 @@ INSTANTIATE_TEST_SUITE_P(Lateness, LatenessTest, ::testing::Values(
     LatenessRow{"LongerThanTheWait", 250'000'000, 450, 550}),
     [](const auto &info) { return std::string(info.param.name); });
 // clang-format on
+
+// A gap made of several waits is cut by no more than a millisecond in all.
+TEST_F(WaitScheduleTest, WaitsBetweenTwoEdgesMakeUpAMillisecondInAll)
+{
+    schedule.wait(100, noStop);
+    schedule.edge();
+    clock.advance(5 * ms);
+    schedule.wait(100, noStop);
+    schedule.wait(100, noStop);
+    schedule.wait(100, noStop);
+    EXPECT_EQ(clock.deadlines, (std::vector<double>{100, 204, 304, 404}));
+}
 
 TEST_F(WaitScheduleTest, RestartBeginsFromTheMomentOfTheNextWait)
 {
