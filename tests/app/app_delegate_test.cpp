@@ -19,7 +19,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
+
+// The system's text for an error, in the language the tests run in.
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 class AppDelegateTest : public ::testing::Test
 {
@@ -239,8 +248,9 @@ TEST_F(AppDelegateTest, RealKeyingWithAMissingDeviceReportsInTheStatusBarAndNotI
     console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText(QStringLiteral("e"));
     console->sendAction();
 
-    EXPECT_EVENTUALLY(statusError(console).startsWith(QStringLiteral(
-        "*** Keylark : Serial open error. Please set serial device. (No such file or directory)")));
+    EXPECT_EVENTUALLY(statusError(console).startsWith(
+        QStringLiteral("*** Keylark : Serial open error. Please set serial device. (%1)")
+            .arg(reason(ENOENT))));
     EXPECT_TRUE(statusError(console).contains(QStringLiteral("plug in the interface")));
     EXPECT_EVENTUALLY(!console->keyer()->isSending());
     EXPECT_TRUE(
@@ -261,7 +271,8 @@ TEST_F(AppDelegateTest, OpenAtStartFailureStaysInTheStatusBar)
     ASSERT_NE(console, nullptr);
     const QString failure =
         QStringLiteral("*** Keylark : Serial open error. Please set serial device and restart "
-                       "this program. (No such file or directory)");
+                       "this program. (%1)")
+            .arg(reason(ENOENT));
     EXPECT_EVENTUALLY(statusError(console).startsWith(failure));
 
     console->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText(QStringLiteral("e"));

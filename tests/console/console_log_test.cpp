@@ -12,6 +12,8 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -292,9 +294,8 @@ TEST_F(UnwritableRecordTest, ARecordThatCannotBeWrittenIsSaidOnceInTheStatusBar)
     ASSERT_NE(record, nullptr);
     record->passKeyed({QDateTime::currentDateTimeUtc(), 40, 40, QStringLiteral("E"), false});
     const QString said =
-        QStringLiteral("#.. Keylark : Sent record not written to %1/Keylark (Not a directory); "
-                       "keying goes on.")
-            .arg(dir.path());
+        QStringLiteral("#.. Keylark : Sent record not written to %1/Keylark (%2); keying goes on.")
+            .arg(dir.path(), QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     EXPECT_EVENTUALLY_EQ(widget<QLabel>(QStringLiteral("statusInformation"))->text(), said);
     Diagnostics::out(QStringLiteral("#.. Keylark : something else"));
     record->passKeyed({QDateTime::currentDateTimeUtc(), 40, 40, QStringLiteral("E"), false});

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -78,7 +79,6 @@ struct RefusalCase
     const char *name;
     int error;
     const char *device; // nullptr: no port chosen
-    const char *reason;
     const char *hint;
 };
 
@@ -102,7 +102,7 @@ TEST_P(RefusedOpenTest, ShowsTheReasonAndAHintUntilATransmissionKeys)
     EXPECT_EVENTUALLY(!error().isEmpty());
     EXPECT_TRUE(
         error().startsWith(QStringLiteral("*** Keylark : Serial open error. Please set serial device. (") +
-                           QLatin1String(row.reason) + u')'))
+                           QString::fromLocal8Bit(std::strerror(row.error)) + u')'))
         << error().toStdString();
     EXPECT_TRUE(error().contains(QLatin1String(row.hint))) << error().toStdString();
 
@@ -117,10 +117,10 @@ TEST_P(RefusedOpenTest, ShowsTheReasonAndAHintUntilATransmissionKeys)
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Reasons, RefusedOpenTest, ::testing::Values(
-    RefusalCase{"PermissionDenied", EACCES, "/dev/ttyUSB0", "Permission denied", "dialout group"},
-    RefusalCase{"Busy",             EBUSY,  "/dev/ttyUSB0", "Device or resource busy", "Another program holds"},
-    RefusalCase{"Unplugged",        ENOENT, "/dev/ttyUSB0", "No such file or directory", "plug in"},
-    RefusalCase{"NoPortChosen",     ENOENT, nullptr,        "No such file or directory", "No serial port is chosen"}),
+    RefusalCase{"PermissionDenied", EACCES, "/dev/ttyUSB0", "dialout group"},
+    RefusalCase{"Busy",             EBUSY,  "/dev/ttyUSB0", "Another program holds"},
+    RefusalCase{"Unplugged",        ENOENT, "/dev/ttyUSB0", "plug in"},
+    RefusalCase{"NoPortChosen",     ENOENT, nullptr,        "No serial port is chosen"}),
     [](const ::testing::TestParamInfo<RefusalCase> &info) { return info.param.name; });
 // clang-format on
 
@@ -185,7 +185,8 @@ TEST_P(SpinBoxTest, StoresOnlyTheCommittedValue)
                      [&](const QString &key) { storedKeys.append(key); });
     box->setFocus();
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(box, QString::fromLatin1(row.typed));
+    // Typed as the operator would in their own language: "2,75" in German.
+    QTest::keyClicks(box, QString::fromLatin1(row.typed).replace(u'.', box->locale().decimalPoint()));
     EXPECT_TRUE(storedKeys.isEmpty());
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(storedKeys, QStringList{row.key});
