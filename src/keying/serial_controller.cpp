@@ -223,24 +223,10 @@ void SerialController::keying(const char *pattern)
         const float length = (element == '.' ? dit_time : dah_time) + weight();
         if (sendStopFlag != 0)
             return;
-        const std::int64_t down = clock_.now();
-        if (!keyingLine_->keyDown()) {
-            // A refused request may still have moved the lines.
-            if (!keyingLine_->keyUp())
-                sendStopFlag = 1;
+        if (!keyDown(wholeMilliseconds(length) * 1'000'000))
             return;
-        }
-        schedule_.edge();
-        timeline_.publish({KeyEvent::Edge::Down, down, wholeMilliseconds(length) * 1'000'000});
         timer(length);
-        const bool keyedUp = keyingLine_->keyUp();
-        schedule_.edge();
-        timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
-        if (!keyedUp) {
-            sendStopFlag = 1; // the line may be keyed: key nothing more
-            return;
-        }
-        if (sendStopFlag != 0)
+        if (!keyUp() || sendStopFlag != 0)
             return;
         if (pattern[i + 1] != '\0')
             timer(intra_time - weight());
@@ -693,22 +679,39 @@ void SerialController::tune(int seconds)
     const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
     if (slices == 0 || stopRequested())
         return;
-    const std::int64_t down = clock_.now();
-    if (!keyingLine_->keyDown()) {
-        if (!keyingLine_->keyUp())
-            sendStopFlag = 1;
-        return;
-    }
-    schedule_.edge();
     // The planned length is the whole tune; a stop ends it early, and its key-up says when.
-    timeline_.publish({KeyEvent::Edge::Down, down, std::int64_t(slices) * tuneSlice * 1'000'000});
+    if (!keyDown(std::int64_t(slices) * tuneSlice * 1'000'000))
+        return;
     for (int slice = 0; slice < slices && !stopRequested(); ++slice)
         timer(float(tuneSlice));
+    keyUp();
+}
+
+// Keys down and tells the schedule and the timeline; false, with the line keyed up, if it was refused.
+bool SerialController::keyDown(std::int64_t plannedNs)
+{
+    const std::int64_t down = clock_.now();
+    if (!keyingLine_->keyDown()) {
+        // A refused request may still have moved the lines.
+        if (!keyingLine_->keyUp())
+            sendStopFlag = 1;
+        return false;
+    }
+    schedule_.edge();
+    timeline_.publish({KeyEvent::Edge::Down, down, plannedNs});
+    return true;
+}
+
+// Keys up and tells the schedule and the timeline; a failure stops the transmission, for the line may
+// still be keyed.
+bool SerialController::keyUp()
+{
     const bool keyedUp = keyingLine_->keyUp();
     schedule_.edge();
     timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
     if (!keyedUp)
         sendStopFlag = 1;
+    return keyedUp;
 }
 
 void SerialController::sendCWCancel()

@@ -136,6 +136,8 @@ private:
     void keyQueuedPieces(KeyingPiece piece);
     bool keyPiece(const KeyingPiece &piece);
     void tune(int seconds);
+    bool keyDown(std::int64_t plannedNs);
+    bool keyUp();
     bool stopRequested() const;
     int speedOf(int stored) const;
     bool beaconPause();
