@@ -99,12 +99,12 @@ class MonitorRecording
 public:
     bool start(QString &why)
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 1};
         const std::uint32_t fragment = std::uint32_t(readSamples * 2);
         const pa_buffer_attr buffer{std::uint32_t(-1), 0, 0, 0, fragment};
         int error = 0;
         stream_ = pa_simple_new(nullptr, "Keylark bench", PA_STREAM_RECORD, "keylark_null.monitor", "Monitor",
-                                &spec, nullptr, &buffer, &error);
+                                &format, nullptr, &buffer, &error);
         if (!stream_) {
             why = QString::fromUtf8(pa_strerror(error));
             return false;
