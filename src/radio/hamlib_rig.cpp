@@ -1,0 +1,140 @@
+#include "radio/hamlib_rig.h"
+
+#include <algorithm>
+#include <atomic>
+#include <hamlib/rig.h>
+
+namespace {
+
+// Hamlib writes its debug output at the level set last; nothing, until asked for.
+std::atomic<rig_debug_level_e> debugLevel{RIG_DEBUG_NONE};
+
+QByteArray confValue(RIG *rig, const char *name)
+{
+    char value[128] = {};
+    rig_get_conf(rig, rig_token_lookup(rig, name), value);
+    return QByteArray(value);
+}
+
+} // namespace
+
+RigResult RigResult::of(int code)
+{
+    if (code == RIG_OK)
+        return {};
+    // rigerror() also carries Hamlib's saved debug lines; rigerror2() is the error's own text.
+    return {code, QString::fromUtf8(rigerror2(code)).trimmed()};
+}
+
+RigResult RigResult::noAnswerWithin(std::chrono::milliseconds deadline)
+{
+    return {-RIG_ETIMEOUT, QStringLiteral("No answer within %1 s").arg(deadline.count() / 1000.0)};
+}
+
+bool RigResult::unsupported() const
+{
+    return code == -RIG_ENAVAIL || code == -RIG_ENIMPL;
+}
+
+QString RigResult::hint(bool rigctld) const
+{
+    switch (-code) {
+    case RIG_OK:
+        return {};
+    case RIG_ETIMEOUT:
+        return rigctld ? QStringLiteral("Is the radio behind rigctld on and answering?")
+                       : QStringLiteral("Is the radio on, and are its model and serial speed right?");
+    case RIG_EIO:
+        return rigctld ? QStringLiteral("Is rigctld running at that host and port?")
+                       : QStringLiteral("Is the cable in, and the port free of other programs?");
+    case RIG_EPROTO:
+    case RIG_ERJCTED:
+        return QStringLiteral("Is the radio's model right, and is it in CW?");
+    case RIG_ENAVAIL:
+    case RIG_ENIMPL:
+        return QStringLiteral("This radio cannot key CW text through Hamlib.");
+    default:
+        return QStringLiteral("Check the radio's settings in Keylark's General pane.");
+    }
+}
+
+HamlibRig::~HamlibRig()
+{
+    close();
+}
+
+void HamlibRig::setDebugOutput(bool on)
+{
+    debugLevel = on ? RIG_DEBUG_TRACE : RIG_DEBUG_NONE;
+    applyDebugOutput();
+}
+
+void HamlibRig::applyDebugOutput()
+{
+    rig_set_debug(debugLevel);
+}
+
+RigResult HamlibRig::open(const RadioConnection &connection)
+{
+    close();
+    applyDebugOutput();
+    rig_ = rig_init(connection.model);
+    if (!rig_)
+        return {-RIG_ENIMPL, QStringLiteral("Hamlib has no radio model %1").arg(connection.model)};
+    setConf("rig_pathname", connection.pathname().toUtf8());
+    if (connection.serialSpeed > 0 && !connection.isRigctld())
+        setConf("serial_speed", QByteArray::number(connection.serialSpeed));
+    limitWaits(connection);
+    const RigResult result = RigResult::of(rig_open(rig_));
+    open_ = result.ok();
+    if (!open_)
+        close();
+    return result;
+}
+
+void HamlibRig::limitWaits(const RadioConnection &connection)
+{
+    const int modelTimeout = confValue(rig_, "timeout").toInt();
+    const int timeout =
+        connection.isRigctld() ? rigctldTimeout : std::clamp(modelTimeout, 1, longestSerialTimeout);
+    setConf("timeout", QByteArray::number(timeout));
+    setConf("retry", QByteArray::number(std::min(confValue(rig_, "retry").toInt(), retries)));
+}
+
+void HamlibRig::setConf(const char *name, const QByteArray &value)
+{
+    rig_set_conf(rig_, rig_token_lookup(rig_, name), value.constData());
+}
+
+RigResult HamlibRig::setSpeed(int wpm)
+{
+    value_t value;
+    value.i = wpm;
+    return RigResult::of(open_ ? rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, value) : -RIG_EINVAL);
+}
+
+RigResult HamlibRig::sendMorse(const QByteArray &text)
+{
+    return RigResult::of(open_ ? rig_send_morse(rig_, RIG_VFO_CURR, text.constData()) : -RIG_EINVAL);
+}
+
+RigResult HamlibRig::stopMorse()
+{
+    return RigResult::of(open_ ? rig_stop_morse(rig_, RIG_VFO_CURR) : -RIG_EINVAL);
+}
+
+bool HamlibRig::canStopMidText() const
+{
+    return rig_ && rig_->caps->stop_morse != nullptr;
+}
+
+void HamlibRig::close()
+{
+    if (!rig_)
+        return;
+    if (open_)
+        rig_close(rig_);
+    rig_cleanup(rig_);
+    rig_ = nullptr;
+    open_ = false;
+}
