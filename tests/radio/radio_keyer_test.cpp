@@ -1,0 +1,153 @@
+#include "kenwood_stand_in.h"
+#include "radio/radio_keyer.h"
+#include "rigctld_process.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int ts590s = 2031;
+constexpr int waitMs = 20000; // a failure must show well within this, whatever Hamlib waits
+
+enum class Route { Direct, Rigctld };
+
+// What the keyer told, on the test's thread.
+struct Heard
+{
+    std::vector<std::pair<quint64, int>> keyed;
+    std::vector<std::pair<quint64, bool>> ended;
+    int cannotStop = 0;
+};
+
+class RadioKeyerTest : public ::testing::TestWithParam<Route>
+{
+protected:
+    void SetUp() override { start(48); }
+
+    void start(int capacity)
+    {
+        radio = std::make_unique<KenwoodStandIn>(capacity);
+        keyer = std::make_unique<RadioKeyer>();
+        QObject::connect(keyer.get(), &RadioKeyer::characterKeyed, &context,
+                         [this](quint64 text, int index) { heard.keyed.emplace_back(text, index); });
+        QObject::connect(keyer.get(), &RadioKeyer::textEnded, &context,
+                         [this](quint64 text, bool whole) { heard.ended.emplace_back(text, whole); });
+        QObject::connect(keyer.get(), &RadioKeyer::cannotStopMidText, &context,
+                         [this] { ++heard.cannotStop; });
+    }
+
+    void open(int wpm)
+    {
+        keyer->setSpeed(wpm);
+        if (GetParam() == Route::Direct) {
+            keyer->open(RadioConnection::onSerialPort(ts590s, radio->path(), 115200));
+        } else {
+            rigctld = std::make_unique<RigctldProcess>(ts590s, radio->path());
+            ASSERT_TRUE(rigctld->isListening());
+            keyer->open(RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), rigctld->port()));
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return keyer->state() != RadioKeyer::State::Opening &&
+                       keyer->state() != RadioKeyer::State::Closed;
+            },
+            waitMs));
+    }
+
+    bool ended(quint64 text) const
+    {
+        return std::any_of(heard.ended.begin(), heard.ended.end(),
+                           [text](auto e) { return e.first == text; });
+    }
+
+    bool waitForEnd(quint64 text)
+    {
+        return QTest::qWaitFor([&] { return ended(text); }, waitMs);
+    }
+
+    // The words of the KY pieces, without the radio's padding.
+    std::vector<QByteArray> words() const
+    {
+        std::vector<QByteArray> words;
+        for (const QByteArray &piece : radio->pieces())
+            words.push_back(piece.trimmed());
+        return words;
+    }
+
+    QObject context;
+    Heard heard;
+    std::unique_ptr<KenwoodStandIn> radio;
+    std::unique_ptr<RigctldProcess> rigctld;
+    std::unique_ptr<RadioKeyer> keyer;
+};
+
+// The text reaches the radio a word at a time and in order, each word after the speed was set, and the
+// echo names every character of it once, in order, before the text ends whole.
+TEST_P(RadioKeyerTest, TextGoesOutAWordAtATimeAtTheSpeedSet)
+{
+    open(48);
+    const quint64 text = keyer->send("CQ TEST DE K1ABC K");
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_EQ(heard.ended.back(), std::make_pair(text, true));
+    EXPECT_EQ(words(), (std::vector<QByteArray>{"CQ", "TEST", "DE", "K1ABC", "K"}));
+    EXPECT_EQ(radio->speeds().front(), 48);
+    ASSERT_EQ(heard.keyed.size(), 18u);
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(heard.keyed[i], std::make_pair(text, i));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "CQ TEST DE K1ABC K"; }, waitMs));
+}
+
+// A change of speed reaches the radio while the text is keyed, before its last word.
+TEST_P(RadioKeyerTest, SpeedFollowsAChangeWhileKeying)
+{
+    open(40);
+    const quint64 text = keyer->send("TEST TEST TEST TEST TEST");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+    keyer->setSpeed(55);
+    ASSERT_TRUE(waitForEnd(text));
+    const std::vector<int> speeds = radio->speeds();
+    EXPECT_EQ(speeds.front(), 40);
+    EXPECT_EQ(speeds.back(), 55);
+    const std::vector<QByteArray> commands = radio->commands();
+    const auto firstAt55 = std::find(commands.begin(), commands.end(), QByteArray("KS055"));
+    EXPECT_LT(std::count_if(commands.begin(), firstAt55, [](auto c) { return c.startsWith("KY "); }), 5);
+}
+
+// Kenwood's keyer cannot be stopped through Hamlib: a stop sends nothing more, the radio keys what it
+// holds, the keyer says once that it could not stop, and the text ends cut short.
+TEST_P(RadioKeyerTest, StopSendsNothingAfterThePieceTheRadioHolds)
+{
+    open(20);
+    const quint64 text = keyer->send("AAA BBB CCC DDD");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+    keyer->stop();
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    EXPECT_EQ(words(), std::vector<QByteArray>{"AAA"});
+    EXPECT_EQ(heard.keyed.size(), 4u); // the echo follows the radio to the end of what it holds
+    EXPECT_EQ(heard.cannotStop, 1);
+    EXPECT_FALSE(keyer->stopsMidText());
+    EXPECT_FALSE(keyer->isSending());
+}
+
+// A radio whose buffer is full answers KY1: Hamlib asks again until there is room, and nothing is lost.
+TEST_P(RadioKeyerTest, FullBufferMakesTheKeyerWaitNotDrop)
+{
+    start(1);
+    open(60);
+    const quint64 text = keyer->send("AB CD EF");
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "AB CD EF"; }, waitMs));
+    EXPECT_FALSE(radio->overflowed());
+    const std::vector<QByteArray> commands = radio->commands();
+    EXPECT_GT(std::count(commands.begin(), commands.end(), QByteArray("KY")), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RadioKeyerTest, ::testing::Values(Route::Direct, Route::Rigctld),
+                         [](const auto &info) { return info.param == Route::Direct ? "Direct" : "Rigctld"; });
+
+} // namespace
