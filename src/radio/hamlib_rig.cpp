@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fcntl.h>
 #include <hamlib/rig.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,9 +88,15 @@ RigResult HamlibRig::open(const RadioConnection &connection)
         setConf("serial_speed", QByteArray::number(connection.serialSpeed));
     limitWaits(connection);
     const RigResult result = RigResult::of(rig_open(rig_));
-    open_ = result.ok();
-    if (!open_)
+    if (!result.ok()) {
         close();
+        return result;
+    }
+    {
+        std::scoped_lock lock(fdMutex_);
+        fd_ = rig_->state.rigport.fd;
+    }
+    open_ = true;
     return result;
 }
 
@@ -128,8 +136,23 @@ bool HamlibRig::canStopMidText() const
     return rig_ && rig_->caps->stop_morse != nullptr;
 }
 
+void HamlibRig::cutOff()
+{
+    std::scoped_lock lock(fdMutex_);
+    if (fd_ < 0)
+        return;
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    ::dup2(null, fd_); // the number stays taken until Hamlib closes it, so no other file can get it
+    ::close(null);
+    fd_ = -1;
+}
+
 void HamlibRig::close()
 {
+    {
+        std::scoped_lock lock(fdMutex_);
+        fd_ = -1;
+    }
     if (!rig_)
         return;
     if (open_)

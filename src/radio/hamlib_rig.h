@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <chrono>
+#include <mutex>
 
 struct s_rig;
 
@@ -48,6 +49,9 @@ public:
     void close();
 
     bool isOpen() const { return open_; }
+    // From another thread, while a call of this radio's hangs: points the radio's descriptor at /dev/null,
+    // so that the port or connection is let go at once and the hung call fails at its next read or write.
+    void cutOff();
     // Whether the model's backend can stop its keyer mid-text; rigctld passes the request on to the
     // radio behind it, which may not.
     bool canStopMidText() const;
@@ -63,4 +67,6 @@ private:
 
     s_rig *rig_ = nullptr;
     bool open_ = false;
+    std::mutex fdMutex_; // held while the descriptor is cut off, and while it is let go before closing
+    int fd_ = -1;
 };

@@ -103,7 +103,7 @@ void RadioKeyer::run()
         const Requests requests = std::exchange(requests_, {});
         const int speed = speed_;
         lock.unlock();
-        if (requests.close)
+        if (requests.close || requests.open)
             closeRadio(State::Closed);
         if (requests.open)
             openRadio(*requests.open);
@@ -146,7 +146,8 @@ RadioKeyer::Clock::time_point RadioKeyer::nextPieceTime() const
 
 void RadioKeyer::openRadio(const RadioConnection &connection)
 {
-    closeRadio(State::Opening);
+    rig_.reset();
+    setState(State::Opening);
     connection_ = connection;
     rig_ = std::make_unique<RigThread>();
     bool stops = false;
@@ -299,9 +300,9 @@ void RadioKeyer::fail(const RigResult &result)
         failure_ = result.text;
         hint_ = result.hint(connection_ && connection_->isRigctld());
     }
+    setState(State::Failed);
     endEverything();
     rig_.reset();
-    setState(State::Failed);
 }
 
 // Every text in flight or waiting ends, cut short.

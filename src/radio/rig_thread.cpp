@@ -13,7 +13,7 @@ struct RigThread::Shared
     std::uint64_t callNumber = 0; // of the call handed over last
     std::uint64_t doneNumber = 0; // of the call whose result is in result
     bool ending = false;          // the owner is gone or has given up
-    HamlibRig rig;                // used on the thread only
+    HamlibRig rig;                // used on the thread only, but for cutOff()
 
     void loop();
 };
@@ -75,6 +75,7 @@ std::optional<RigResult> RigThread::run(Call call, std::chrono::milliseconds dea
         lock, deadline, [&] { return shared_->doneNumber == number || shared_->ending; });
     if (!done || shared_->doneNumber != number) {
         shared_->ending = true;
+        shared_->rig.cutOff();
         return std::nullopt;
     }
     return std::move(shared_->result);

@@ -32,6 +32,8 @@ public:
     // Stops answering, as a radio that is off; or after the given number of KY pieces.
     void goSilent() { silentAfterPieces_ = 0; }
     void goSilentAfterPieces(int pieces) { silentAfterPieces_ = pieces; }
+    void answerAgain() { silentAfterPieces_ = -1; }
+    void setCapacity(int capacity) { capacity_ = capacity; }
     // Closes the terminal's other end: what Hamlib reads and writes then fails, as with a pulled cable.
     void pullCable();
 
@@ -56,7 +58,7 @@ private:
     int master_ = -1;
     int slave_ = -1; // kept open so that the terminal lives between Hamlib's opens
     QString path_;
-    const int capacity_;
+    std::atomic<int> capacity_;
     std::atomic<int> silentAfterPieces_{-1};
     std::atomic<bool> ending_{false};
     std::atomic<bool> pullRequested_{false};

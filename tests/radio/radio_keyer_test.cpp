@@ -2,6 +2,7 @@
 #include "radio/radio_keyer.h"
 #include "rigctld_process.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 namespace {
 
 constexpr int ts590s = 2031;
-constexpr int waitMs = 20000; // a failure must show well within this, whatever Hamlib waits
+constexpr int waitMs = 30000; // a failure must show well within this, whatever Hamlib waits
 
 enum class Route { Direct, Rigctld };
 
@@ -23,10 +24,10 @@ struct Heard
     int cannotStop = 0;
 };
 
-class RadioKeyerTest : public ::testing::TestWithParam<Route>
+class RadioTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { start(48); }
+    explicit RadioTest(Route route) : route(route) { start(48); }
 
     void start(int capacity)
     {
@@ -40,15 +41,18 @@ protected:
                          [this] { ++heard.cannotStop; });
     }
 
-    void open(int wpm)
+    void open(int wpm, bool startRigctld = true)
     {
         keyer->setSpeed(wpm);
-        if (GetParam() == Route::Direct) {
+        if (route == Route::Direct) {
             keyer->open(RadioConnection::onSerialPort(ts590s, radio->path(), 115200));
-        } else {
+        } else if (startRigctld) {
             rigctld = std::make_unique<RigctldProcess>(ts590s, radio->path());
             ASSERT_TRUE(rigctld->isListening());
             keyer->open(RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), rigctld->port()));
+        } else {
+            keyer->open(
+                RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), RigctldProcess::freePort()));
         }
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
@@ -78,11 +82,18 @@ protected:
         return words;
     }
 
+    const Route route;
     QObject context;
     Heard heard;
     std::unique_ptr<KenwoodStandIn> radio;
     std::unique_ptr<RigctldProcess> rigctld;
     std::unique_ptr<RadioKeyer> keyer;
+};
+
+class RadioKeyerTest : public RadioTest, public ::testing::WithParamInterface<Route>
+{
+protected:
+    RadioKeyerTest() : RadioTest(GetParam()) {}
 };
 
 // The text reaches the radio a word at a time and in order, each word after the speed was set, and the
@@ -147,7 +158,81 @@ TEST_P(RadioKeyerTest, FullBufferMakesTheKeyerWaitNotDrop)
     EXPECT_GT(std::count(commands.begin(), commands.end(), QByteArray("KY")), 3);
 }
 
+enum class Fault { RadioOff, SilentMidText, CablePulledMidText, NoRigctld, BufferNeverFrees };
+
+struct FaultRow
+{
+    const char *name;
+    Fault fault;
+    Route route;
+    QString failure;
+    QString hint;
+};
+
+const QString timedOut = QStringLiteral("Communication timed out");
+const QString noAnswer =
+    QStringLiteral("No answer within %1 s").arg(RadioKeyer::callDeadline.count() / 1000.0);
+const QString ioError = QStringLiteral("IO error");
+const QString checkRadio = QStringLiteral("Is the radio on, and are its model and serial speed right?");
+const QString checkCable = QStringLiteral("Is the cable in, and the port free of other programs?");
+const QString checkRadioBehind = QStringLiteral("Is the radio behind rigctld on and answering?");
+const QString checkRigctld = QStringLiteral("Is rigctld running at that host and port?");
+
+class RadioFaultTest : public RadioTest, public ::testing::WithParamInterface<FaultRow>
+{
+protected:
+    RadioFaultTest() : RadioTest(GetParam().route) {}
+};
+
+// A radio that never answers, or stops answering mid-text, fails the text with Hamlib's words within a
+// bounded time; nothing hangs, and the next text tries the radio again.
+TEST_P(RadioFaultTest, FailsTheTextWithHamlibsWordsAndTriesAgain)
+{
+    const FaultRow row = GetParam();
+    if (row.fault == Fault::RadioOff)
+        radio->goSilent();
+    if (row.fault == Fault::SilentMidText)
+        radio->goSilentAfterPieces(1);
+    if (row.fault == Fault::BufferNeverFrees)
+        radio->setCapacity(0); // KY1 for ever: only the keyer's own deadline ends Hamlib's wait
+    open(40, row.fault != Fault::NoRigctld);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const quint64 text = keyer->send("TEST TEST TEST");
+    if (row.fault == Fault::CablePulledMidText) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+        radio->pullCable();
+    }
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_LT(elapsed.elapsed(), (RadioKeyer::openDeadline + RadioKeyer::callDeadline).count());
+    EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    EXPECT_EQ(keyer->state(), RadioKeyer::State::Failed);
+    EXPECT_EQ(keyer->failure(), row.failure);
+    EXPECT_EQ(keyer->hint(), row.hint);
+    if (row.fault == Fault::CablePulledMidText || row.fault == Fault::NoRigctld)
+        return;
+    radio->answerAgain();
+    radio->setCapacity(48);
+    const quint64 again = keyer->send("OK");
+    ASSERT_TRUE(waitForEnd(again));
+    EXPECT_EQ(heard.ended.back(), std::make_pair(again, true));
+    EXPECT_EQ(words().back(), "OK");
+}
+
 INSTANTIATE_TEST_SUITE_P(Routes, RadioKeyerTest, ::testing::Values(Route::Direct, Route::Rigctld),
                          [](const auto &info) { return info.param == Route::Direct ? "Direct" : "Rigctld"; });
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, RadioFaultTest, ::testing::Values(
+    FaultRow{"RadioOff",                   Fault::RadioOff,           Route::Direct,  timedOut, checkRadio},
+    FaultRow{"SilentMidText",              Fault::SilentMidText,      Route::Direct,  timedOut, checkRadio},
+    FaultRow{"CablePulledMidText",         Fault::CablePulledMidText, Route::Direct,  ioError,  checkCable},
+    FaultRow{"RadioOffBehindRigctld",      Fault::RadioOff,           Route::Rigctld, timedOut, checkRadioBehind},
+    FaultRow{"SilentMidTextBehindRigctld", Fault::SilentMidText,      Route::Rigctld, timedOut, checkRadioBehind},
+    FaultRow{"CablePulledBehindRigctld",   Fault::CablePulledMidText, Route::Rigctld, timedOut, checkRadioBehind},
+    FaultRow{"BufferNeverFrees",           Fault::BufferNeverFrees,   Route::Direct,  noAnswer, checkRadio},
+    FaultRow{"RigctldNotRunning",          Fault::NoRigctld,          Route::Rigctld, ioError,  checkRigctld}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace
