@@ -1,3 +1,4 @@
+#include "icom_stand_in.h"
 #include "kenwood_stand_in.h"
 #include "radio/radio_keyer.h"
 #include "rigctld_process.h"
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr int ts590s = 2031;
+constexpr int ic7300 = 3073;
 constexpr int waitMs = 30000; // a failure must show well within this, whatever Hamlib waits
 
 enum class Route { Direct, Rigctld };
@@ -29,9 +31,13 @@ class RadioTest : public ::testing::Test
 protected:
     explicit RadioTest(Route route) : route(route) { start(48); }
 
-    void start(int capacity)
+    void start(int capacity) { start(std::make_unique<KenwoodStandIn>(capacity), ts590s); }
+
+    void start(std::unique_ptr<StandInRadio> standIn, int rigModel)
     {
-        radio = std::make_unique<KenwoodStandIn>(capacity);
+        keyer.reset();
+        radio = std::move(standIn);
+        model = rigModel;
         keyer = std::make_unique<RadioKeyer>();
         QObject::connect(keyer.get(), &RadioKeyer::characterKeyed, &context,
                          [this](quint64 text, int index) { heard.keyed.emplace_back(text, index); });
@@ -45,9 +51,9 @@ protected:
     {
         keyer->setSpeed(wpm);
         if (route == Route::Direct) {
-            keyer->open(RadioConnection::onSerialPort(ts590s, radio->path(), 115200));
+            keyer->open(RadioConnection::onSerialPort(model, radio->path(), 19200));
         } else if (startRigctld) {
-            rigctld = std::make_unique<RigctldProcess>(ts590s, radio->path());
+            rigctld = std::make_unique<RigctldProcess>(model, radio->path());
             ASSERT_TRUE(rigctld->isListening());
             keyer->open(RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), rigctld->port()));
         } else {
@@ -83,9 +89,10 @@ protected:
     }
 
     const Route route;
+    int model = ts590s;
     QObject context;
     Heard heard;
-    std::unique_ptr<KenwoodStandIn> radio;
+    std::unique_ptr<StandInRadio> radio;
     std::unique_ptr<RigctldProcess> rigctld;
     std::unique_ptr<RadioKeyer> keyer;
 };
@@ -143,6 +150,25 @@ TEST_P(RadioKeyerTest, StopSendsNothingAfterThePieceTheRadioHolds)
     EXPECT_EQ(heard.cannotStop, 1);
     EXPECT_FALSE(keyer->stopsMidText());
     EXPECT_FALSE(keyer->isSending());
+}
+
+// Icom's keyer stops mid-text: a stop empties the radio's buffer, and the echo ends where the radio did.
+TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
+{
+    start(std::make_unique<IcomStandIn>(), ic7300);
+    open(20);
+    const quint64 text = keyer->send("AAA BBB CCC DDD");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+    keyer->stop();
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    EXPECT_EQ(radio->stops(), 1);
+    EXPECT_EQ(radio->pieces().size(), 1u);
+    EXPECT_TRUE(radio->buffered().isEmpty());
+    EXPECT_LT(radio->keyedText().size(), 3);
+    EXPECT_LT(heard.keyed.size(), 3u);
+    EXPECT_EQ(heard.cannotStop, 0);
+    EXPECT_TRUE(keyer->stopsMidText());
 }
 
 // A radio whose buffer is full answers KY1: Hamlib asks again until there is room, and nothing is lost.
