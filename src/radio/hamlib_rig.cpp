@@ -121,6 +121,14 @@ RigResult HamlibRig::setSpeed(int wpm)
     return RigResult::of(open_ ? rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, value) : -RIG_EINVAL);
 }
 
+int HamlibRig::keyerSpeedNearest(int wpm) const
+{
+    if (!rig_)
+        return wpm;
+    const gran_t &range = rig_->caps->level_gran[rig_setting2idx(RIG_LEVEL_KEYSPD)];
+    return range.min.i < range.max.i ? std::clamp(wpm, range.min.i, range.max.i) : wpm;
+}
+
 RigResult HamlibRig::sendMorse(const QByteArray &text)
 {
     return RigResult::of(open_ ? rig_send_morse(rig_, RIG_VFO_CURR, text.constData()) : -RIG_EINVAL);

@@ -44,6 +44,8 @@ public:
 
     RigResult open(const RadioConnection &connection);
     RigResult setSpeed(int wpm);
+    // The speed within the range the model's keyer has, when Hamlib knows it.
+    int keyerSpeedNearest(int wpm) const;
     RigResult sendMorse(const QByteArray &text);
     RigResult stopMorse();
     void close();

@@ -228,18 +228,26 @@ void RadioKeyer::noteCannotStop()
 
 void RadioKeyer::changeSpeed(int wpm)
 {
-    if (!rig_ || state() != State::Ready || !setRadioSpeed(wpm))
-        return;
-    timeline_.changeSpeed(Clock::now(), radioSpeed_, wpm);
-    radioSpeed_ = wpm;
+    if (rig_ && state() == State::Ready)
+        setRadioSpeed(wpm);
 }
 
-// A radio whose speed Hamlib cannot set keys at its own; the estimate then follows Keylark's.
+// The radio keys at the speed nearest to Keylark's that it has, and the estimate follows it. A radio whose
+// speed Hamlib cannot set keys at its own; the estimate then follows Keylark's.
 bool RadioKeyer::setRadioSpeed(int wpm)
 {
-    const std::optional<RigResult> result =
-        call([wpm](HamlibRig &rig) { return rig.setSpeed(wpm); }, callDeadline);
-    return (result && result->unsupported()) || succeeded(result, callDeadline);
+    int used = wpm;
+    const auto setting = [wpm, &used](HamlibRig &rig) {
+        used = rig.keyerSpeedNearest(wpm);
+        return rig.setSpeed(used);
+    };
+    const std::optional<RigResult> result = call(setting, callDeadline);
+    if (!(result && result->unsupported()) && !succeeded(result, callDeadline))
+        return false;
+    if (radioSpeed_ > 0)
+        timeline_.changeSpeed(Clock::now(), radioSpeed_, used);
+    radioSpeed_ = used;
+    return true;
 }
 
 void RadioKeyer::sendNextPiece(std::unique_lock<std::mutex> &lock)
@@ -255,11 +263,8 @@ void RadioKeyer::sendNextPiece(std::unique_lock<std::mutex> &lock)
     const bool sent =
         ensureOpen() && setRadioSpeed(speed) &&
         succeeded(call([&piece](HamlibRig &rig) { return rig.sendMorse(piece); }, deadline), deadline);
-    if (sent) {
-        timeline_.changeSpeed(Clock::now(), radioSpeed_, speed);
-        radioSpeed_ = speed;
-        timeline_.add(text.id, text.nextIndex, piece, last, Clock::now(), speed);
-    }
+    if (sent)
+        timeline_.add(text.id, text.nextIndex, piece, last, Clock::now(), radioSpeed_);
     lock.lock();
     if (!sent || waiting_.empty() || waiting_.front().id != text.id)
         return; // failed, and every text ended; or stopped while the piece went out

@@ -153,6 +153,7 @@ TEST_P(RadioKeyerTest, StopSendsNothingAfterThePieceTheRadioHolds)
 }
 
 // Icom's keyer stops mid-text: a stop empties the radio's buffer, and the echo ends where the radio did.
+// A speed past the radio's range keys at the nearest it has.
 TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
 {
     start(std::make_unique<IcomStandIn>(), ic7300);
@@ -169,6 +170,8 @@ TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
     EXPECT_LT(heard.keyed.size(), 3u);
     EXPECT_EQ(heard.cannotStop, 0);
     EXPECT_TRUE(keyer->stopsMidText());
+    keyer->setSpeed(60); // past the IC-7300's fastest
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->speeds().back() == 48; }, waitMs));
 }
 
 // A radio whose buffer is full answers KY1: Hamlib asks again until there is room, and nothing is lost.
