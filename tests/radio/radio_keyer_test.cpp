@@ -79,6 +79,17 @@ protected:
         return QTest::qWaitFor([&] { return ended(text); }, waitMs);
     }
 
+    // At 20 wpm, a stop once the first of four words' first character is out; the text ends cut short.
+    void stopAfterTheFirstCharacter()
+    {
+        open(20);
+        const quint64 text = keyer->send("AAA BBB CCC DDD");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+        keyer->stop();
+        ASSERT_TRUE(waitForEnd(text));
+        EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    }
+
     // The words of the KY pieces, without the radio's padding.
     std::vector<QByteArray> words() const
     {
@@ -139,12 +150,7 @@ TEST_P(RadioKeyerTest, SpeedFollowsAChangeWhileKeying)
 // holds, the keyer says once that it could not stop, and the text ends cut short.
 TEST_P(RadioKeyerTest, StopSendsNothingAfterThePieceTheRadioHolds)
 {
-    open(20);
-    const quint64 text = keyer->send("AAA BBB CCC DDD");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
-    keyer->stop();
-    ASSERT_TRUE(waitForEnd(text));
-    EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    stopAfterTheFirstCharacter();
     EXPECT_EQ(words(), std::vector<QByteArray>{"AAA"});
     EXPECT_EQ(heard.keyed.size(), 4u); // the echo follows the radio to the end of what it holds
     EXPECT_EQ(heard.cannotStop, 1);
@@ -157,12 +163,7 @@ TEST_P(RadioKeyerTest, StopSendsNothingAfterThePieceTheRadioHolds)
 TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
 {
     start(std::make_unique<IcomStandIn>(), ic7300);
-    open(20);
-    const quint64 text = keyer->send("AAA BBB CCC DDD");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
-    keyer->stop();
-    ASSERT_TRUE(waitForEnd(text));
-    EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
+    stopAfterTheFirstCharacter();
     EXPECT_EQ(radio->stops(), 1);
     EXPECT_EQ(radio->pieces().size(), 1u);
     EXPECT_TRUE(radio->buffered().isEmpty());
