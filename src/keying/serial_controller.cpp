@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <sys/prctl.h>
 
 namespace keying {
 
@@ -246,67 +245,8 @@ int SerialController::cwSendString(const QString &text)
     if (closing_)
         return -1;
     sendStopFlag = 0;
-    startWorker([this, text] { sendCWThread(text); });
+    workers_.start([this, text] { sendCWThread(text); });
     return 0;
-}
-
-void SerialController::startWorker(std::function<void()> body)
-{
-    std::scoped_lock lock(workersMutex_);
-    reapFinishedWorkers();
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([this, body = std::move(body), finished] {
-        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        body();
-        *finished = true;
-        QMetaObject::invokeMethod(
-            &reaper_, [this] { reapWorkers(); }, Qt::QueuedConnection);
-    });
-    workers_.push_back({std::move(thread), std::move(finished)});
-}
-
-// A worker that has been started but has not yet claimed the port counts as a transmission, so that a
-// queued text never takes the port from under a send of the operator's.
-bool SerialController::workerStarting()
-{
-    std::scoped_lock lock(workersMutex_);
-    reapFinishedWorkers();
-    return !workers_.empty();
-}
-
-// A finished worker is joined on the thread that made the controller as soon as it ends, so that no
-// thread outlives its transmission for long.
-void SerialController::reapWorkers()
-{
-    std::scoped_lock lock(workersMutex_);
-    reapFinishedWorkers();
-}
-
-std::size_t SerialController::workerCount()
-{
-    std::scoped_lock lock(workersMutex_);
-    return workers_.size();
-}
-
-void SerialController::reapFinishedWorkers()
-{
-    workers_.remove_if([](Worker &worker) {
-        if (!*worker.finished)
-            return false;
-        worker.thread.join();
-        return true;
-    });
-}
-
-void SerialController::joinWorkers()
-{
-    std::list<Worker> workers;
-    {
-        std::scoped_lock lock(workersMutex_);
-        workers.swap(workers_);
-    }
-    for (Worker &worker : workers)
-        worker.thread.join();
 }
 
 void SerialController::shutdown()
@@ -348,14 +288,16 @@ void SerialController::setTextSource(TextSource *source)
     source_ = source;
 }
 
+// A worker that has been started but has not yet claimed the port counts as a transmission, so that a
+// queued text never takes the port from under a send of the operator's.
 int SerialController::cwSendQueued()
 {
     if ((initialized == -1 && !practising()) || closing_)
         return -1;
-    if (G_thread != 0 || workerStarting())
+    if (G_thread != 0 || workers_.pending())
         return 1;
     sendStopFlag = 0;
-    startWorker([this] { sendQueuedThread(); });
+    workers_.start([this] { sendQueuedThread(); });
     return 0;
 }
 

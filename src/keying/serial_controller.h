@@ -8,6 +8,7 @@
 #include "keying/text_source.h"
 #include "keying/transmission_listener.h"
 #include "keying/wait_schedule.h"
+#include "keying/worker_threads.h"
 
 #include <QObject>
 #include <QSet>
@@ -15,12 +16,9 @@
 
 #include <atomic>
 #include <cstddef>
-#include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class KeyingLine;
 struct SettingRange;
@@ -99,24 +97,14 @@ public:
     void keyingLog(char character);
 
     // Waits for every worker to end on its own.
-    void joinWorkers();
+    void joinWorkers() { workers_.join(); }
     // Workers not yet joined, running or finished.
-    std::size_t workerCount();
+    std::size_t workerCount() { return workers_.count(); }
     // Raises the stop request, joins the workers and closes the line in the key-up state.
     void shutdown();
 
 private:
-    struct Worker
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
-
     void init();
-    void startWorker(std::function<void()> body);
-    void reapWorkers();
-    void reapFinishedWorkers();
-    bool workerStarting();
     void requestStop();
     void dropSourcePieces();
     void copyText(const QString &text, char *buffer);
@@ -157,9 +145,6 @@ private:
     QMetaObject::Connection lineSettingsWatch_;
     std::atomic<bool> closing_{false};
     std::atomic<int> beaconPauseLeft_{0};
-    std::mutex workersMutex_;
-    std::list<Worker> workers_;
-    QObject reaper_; // on the thread that made the controller: joins each worker once it has finished
     QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
     std::mutex sourceMutex_;     // held while a worker or a stop request uses the source
     TextSource *source_ = nullptr;
@@ -169,4 +154,5 @@ private:
     int weighting_ = 0;
     std::atomic<TransmissionListener *> listener_{nullptr};
     KeyedPass pass_; // the pass being keyed, on the worker thread only
+    WorkerThreads workers_;
 };
