@@ -9,8 +9,6 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
-#include <QDateTime>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -80,21 +78,13 @@ unsigned char upperCase(unsigned char byte)
     return byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
 }
 
-// Bytes above 127 are parts of a UTF-8 sequence sent one by one; each shows as U+FFFD so the log stays
-// valid text.
-QChar echoOf(unsigned char byte)
-{
-    return byte > 127 ? QChar(QChar::ReplacementCharacter) : QChar(byte);
-}
-
 } // namespace
 
 SerialController::SerialController(SettingsStore &store, ConsoleLookup console, LineSystem *line,
                                    WaitClock *clock)
-    : store_(store), console_(std::move(console)), clock_(clock ? *clock : WaitClock::system()),
-      schedule_(clock_),
+    : store_(store), clock_(clock ? *clock : WaitClock::system()), schedule_(clock_),
       line_(std::make_unique<SerialLine>(store_, line ? *line : LineSystem::system(), clock_)),
-      keyingLine_(line_.get())
+      keyingLine_(line_.get()), echo_(std::move(console))
 {
     init();
     lineSettingsWatch_ = QObject::connect(&store_, &SettingsStore::changed, &store_,
@@ -207,7 +197,7 @@ void SerialController::keying(const char *pattern)
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
         cwSetWpm(speedOf(store_.intValue(KLKWpmKey)));
-        noteSpeed();
+        echo_.speedKeyed(int(wpm));
         const char element = pattern[i];
         if (element == '%') {
             if (code_add == 0)
@@ -334,7 +324,7 @@ void SerialController::cwBeaconDisarm()
 
 void SerialController::setTransmissionListener(TransmissionListener *listener)
 {
-    listener_ = listener;
+    echo_.setListener(listener);
 }
 
 void SerialController::sendCWThread(const QString &text)
@@ -515,37 +505,19 @@ bool SerialController::sendPass(const char *buffer)
 void SerialController::beginPass()
 {
     code_add = 0;
-    if (G_transmitCount != 0)
-        keyingLog('\n');
-    pass_ = KeyedPass{};
-    pass_.start = keyingDateLog();
-    ++G_transmitCount;
+    echo_.beginPass();
     schedule_.resetWaited();
 }
 
-// The listener hears of a pass that keyed at least one character.
 void SerialController::endPass(bool whole)
 {
-    pass_.stopped = !whole || stopRequested();
-    pass_.practice = keyingLine_ == &practiceLine_;
-    TransmissionListener *listener = listener_;
-    if (listener && !pass_.text.isEmpty())
-        listener->passKeyed(pass_);
-}
-
-// The speeds of the elements and gaps keyed in this pass.
-void SerialController::noteSpeed()
-{
-    const int speed = int(wpm);
-    pass_.slowest = pass_.slowest == 0 ? speed : std::min(pass_.slowest, speed);
-    pass_.fastest = std::max(pass_.fastest, speed);
+    echo_.endPass(!whole || stopRequested(), keyingLine_ == &practiceLine_);
 }
 
 void SerialController::keyCharacter(unsigned char byte)
 {
     const unsigned char code = upperCase(byte);
-    keyingLog(char(code));
-    pass_.text += echoOf(code);
+    echo_.characterKeyed(code);
     if (code == '%')
         code_add = code_add == 0 ? 1 : 0;
     keying(codetable[code]);
@@ -658,28 +630,6 @@ bool SerialController::keyUp()
 
 void SerialController::sendCWCancel()
 {
-    if (ConsoleLog *log = console())
+    if (ConsoleLog *log = echo_.console())
         log->lineInClear();
-}
-
-// The prompt shows the local time; the instant returned is in UTC.
-QDateTime SerialController::keyingDateLog()
-{
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QString stamp =
-        now.toLocalTime().time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ");
-    if (ConsoleLog *log = console())
-        log->appendPrompt(stamp);
-    return now;
-}
-
-void SerialController::keyingLog(char character)
-{
-    if (ConsoleLog *log = console())
-        log->appendText(QString(echoOf(uchar(character))));
-}
-
-ConsoleLog *SerialController::console() const
-{
-    return console_ ? console_() : nullptr;
 }

@@ -6,7 +6,7 @@
 #include "keying/practice_line.h"
 #include "keying/queued_keying.h"
 #include "keying/text_source.h"
-#include "keying/transmission_listener.h"
+#include "keying/transmission_echo.h"
 #include "keying/wait_schedule.h"
 #include "keying/worker_threads.h"
 
@@ -93,8 +93,6 @@ public:
     void sendCWThread(const QString &text);
     void sendQueuedThread();
     void sendCWCancel();
-    QDateTime keyingDateLog();
-    void keyingLog(char character);
 
     // Waits for every worker to end on its own.
     void joinWorkers() { workers_.join(); }
@@ -118,7 +116,6 @@ private:
     bool sendPass(const char *buffer);
     void beginPass();
     void endPass(bool whole);
-    void noteSpeed();
     void keyCharacter(unsigned char byte);
     std::optional<KeyingPiece> takePiece();
     void keyQueuedPieces(KeyingPiece piece);
@@ -131,10 +128,8 @@ private:
     bool beaconPause();
     float ratio(const QString &key);
     void reportOutOfRange(const QString &key, SettingRange range, double stored, double used);
-    ConsoleLog *console() const;
 
     SettingsStore &store_;
-    ConsoleLookup console_;
     WaitClock &clock_;
     WaitSchedule schedule_;
     std::unique_ptr<KeyingLine> line_; // the serial port
@@ -152,7 +147,6 @@ private:
     // Of the queued transmission that runs, on the worker thread only; 0 for every other.
     int speedStep_ = 0;
     int weighting_ = 0;
-    std::atomic<TransmissionListener *> listener_{nullptr};
-    KeyedPass pass_; // the pass being keyed, on the worker thread only
+    TransmissionEcho echo_;
     WorkerThreads workers_;
 };
