@@ -399,7 +399,7 @@ int main()
     {
         SerialController controller(
             store, [] { return nullptr; }, nullptr);
-        controller.cwSetWpm(speed);
+        controller.output().cwSetWpm(speed);
         d = durationsNow();
     }
     // "PARIS " is 50 dits.

@@ -23,7 +23,7 @@ void setWpm(benchmark::State &state, bool storedRatios)
     SerialController controller(store, [] { return nullptr; });
     int speed = 5;
     for (auto _ : state) {
-        controller.cwSetWpm(speed);
+        controller.output().cwSetWpm(speed);
         speed = speed == 40 ? 5 : speed + 1;
         benchmark::DoNotOptimize(keying::word_time);
     }

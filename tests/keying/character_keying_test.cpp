@@ -82,7 +82,7 @@ TEST_F(KeyingTest, JoinedLettersEndWithAnElementGap)
     SerialController &serial = start();
     ser_fd = 7;
     code_add = 1;
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(clock.elapsedMs(), 600.0);
     EXPECT_EQ(keyDownPeriods(), (Periods{{0, 100}, {200, 500}}));
 }
@@ -102,7 +102,7 @@ TEST_P(JoinMarkerTest, OpeningMarkerWaitsNothingAndClosingMarkerTheLetterGap)
     SerialController &serial = start();
     ser_fd = 7;
     code_add = GetParam().joining;
-    serial.keying("%");
+    serial.output().keying("%");
     EXPECT_EQ(clock.elapsedMs(), GetParam().waited);
     EXPECT_TRUE(line.calls().empty());
 }
@@ -115,7 +115,7 @@ TEST_F(KeyingTest, StopAlreadyRaisedTouchesNothing)
     SerialController &serial = start();
     ser_fd = 7;
     sendStopFlag = 1;
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_TRUE(line.calls().empty());
     EXPECT_EQ(clock.sleeps(), 0);
 }
@@ -126,7 +126,7 @@ TEST_F(KeyingTest, StopDuringAKeyDownEndsAfterItsKeyUp)
     SerialController &serial = start();
     ser_fd = 7;
     clock.onSleep = [] { sendStopFlag = 1; };
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(keyDownPeriods(), (Periods{{0, 100}}));
     EXPECT_EQ(line.sets().back().bits, rtsdtr_off);
     EXPECT_EQ(clock.elapsedMs(), 100.0);
@@ -141,7 +141,7 @@ TEST_F(KeyingTest, StopDuringAnElementGapKeysNoFurtherElement)
         if (clock.sleeps() == 2)
             sendStopFlag = 1;
     };
-    serial.keying("..-");
+    serial.output().keying("..-");
     EXPECT_EQ(keyDownPeriods(), (Periods{{0, 100}}));
     EXPECT_EQ(clock.elapsedMs(), 200.0);
 }
@@ -155,7 +155,7 @@ TEST_F(KeyingTest, StopAfterTheLastElementSkipsTheLetterGap)
         if (clock.sleeps() == 3)
             sendStopFlag = 1;
     };
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(keyDownPeriods(), (Periods{{0, 100}, {200, 500}}));
     EXPECT_EQ(clock.elapsedMs(), 500.0);
 }
@@ -164,7 +164,7 @@ TEST_F(KeyingTest, WordSpaceIsWaitedEvenWithAStopRaised)
 {
     SerialController &serial = start();
     sendStopFlag = 1;
-    serial.keying(" ");
+    serial.output().keying(" ");
     EXPECT_EQ(clock.elapsedMs(), 400.0);
 }
 
@@ -177,7 +177,7 @@ TEST_F(KeyingTest, KeyDownFailureAbandonsTheCharacterAndKeysUp)
     line.failSetBits = 2;
     line.failures = 1;
     CaptureStderr();
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(GetCapturedStderr(), "*** Keylrk : Serial RTS/DTR Set failed: Input/output error\n");
     const auto sets = line.sets();
     ASSERT_EQ(sets.size(), 2u);
@@ -196,7 +196,7 @@ TEST_F(KeyingTest, KeyUpRetriedUntilItSucceedsGoesOnKeying)
     line.failSetBits = 0; // only the key-up set fails, twice
     line.failures = 2;
     CaptureStderr();
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(GetCapturedStderr(), "*** Keylrk : Serial RTS/DTR Clear failed: Input/output error\n");
     EXPECT_EQ(keyDownPeriods(), (Periods{{0, 120}, {220, 520}}));
 }
@@ -209,7 +209,7 @@ TEST_F(KeyingTest, KeyUpThatKeepsFailingSaysTheTransmitterMayBeKeyed)
     line.setError = EIO;
     line.failSetBits = 0;
     CaptureStderr();
-    serial.keying(".-");
+    serial.output().keying(".-");
     EXPECT_EQ(GetCapturedStderr(),
               "*** Keylrk : Serial RTS/DTR Clear failed: Input/output error\n"
               "*** Keylark : Serial RTS/DTR Clear failed 6 times; the transmitter may still be keyed: "

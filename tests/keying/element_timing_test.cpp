@@ -21,14 +21,14 @@ TEST_P(DurationTableTest, SpeedGivesTheWholeMillisecondsWaited)
 {
     const SpeedRow row = GetParam();
     SerialController &serial = start();
-    serial.cwSetWpm(row.speed);
+    serial.output().cwSetWpm(row.speed);
     EXPECT_EQ(wholeMilliseconds(dit_time), row.dit);
     EXPECT_EQ(wholeMilliseconds(intra_time), row.dit);
     EXPECT_EQ(wholeMilliseconds(dah_time), row.dah);
     EXPECT_EQ(wholeMilliseconds(letter_time), row.letter);
 
     const float gap = word_time - letter_time;
-    serial.timer(gap);
+    serial.output().timer(gap);
     EXPECT_EQ(clock.elapsedMs(), double(row.wordSpace));
 }
 
@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(RegisteredRatios, DurationTableTest, ::testing::Values(
 
 TEST_F(KeyingTest, TwelveWordsPerMinuteGivesTheInitialDurations)
 {
-    start().cwSetWpm(12);
+    start().output().cwSetWpm(12);
     EXPECT_EQ(wpm, 12.0f);
     EXPECT_EQ(dit_time, 100.0f);
     EXPECT_EQ(dah_time, 300.0f);
@@ -59,10 +59,10 @@ TEST_F(KeyingTest, WordSpaceIsComputedInSinglePrecision)
     store->setValue(KLKTimeWordKey, 5);
     store->setValue(KLKTimeLetterKey, 2);
     SerialController &serial = start();
-    serial.cwSetWpm(9);
+    serial.output().cwSetWpm(9);
     const float gap = word_time - letter_time;
     EXPECT_EQ(gap, 399.99997f);
-    serial.timer(gap);
+    serial.output().timer(gap);
     EXPECT_EQ(clock.elapsedMs(), 399.0);
 }
 
@@ -81,7 +81,7 @@ TEST_P(SpeedChoiceTest, SpeedIsKeptInsideTheRange)
 {
     SerialController &serial = start();
     for (int speed : GetParam().speeds)
-        serial.cwSetWpm(speed);
+        serial.output().cwSetWpm(speed);
     EXPECT_EQ(wpm, GetParam().expectedWpm);
     EXPECT_EQ(dit_time, 1200.0f / GetParam().expectedWpm);
     EXPECT_EQ(word_time, 7 * dit_time);
@@ -113,8 +113,8 @@ TEST_P(BoundedDurationTest, StoredValueIsClampedAndReportedOnce)
     const BoundRow row = GetParam();
     store->setValue(row.key, row.stored);
     SerialController &serial = start();
-    serial.cwSetWpm(store->intValue(KLKWpmKey));
-    serial.cwSetWpm(store->intValue(KLKWpmKey));
+    serial.output().cwSetWpm(store->intValue(KLKWpmKey));
+    serial.output().cwSetWpm(store->intValue(KLKWpmKey));
     EXPECT_EQ(wholeMilliseconds(dit_time), row.dit);
     EXPECT_EQ(wholeMilliseconds(dah_time), row.dah);
     EXPECT_EQ(wholeMilliseconds(letter_time), row.letter);
@@ -167,7 +167,7 @@ TEST_F(KeyingTest, EdgesOfTheRangesAreKeyedAsStored)
     store->setValue(KLKTimeDahKey, 10);
     store->setValue(KLKTimeLetterKey, QStringLiteral("1.00"));
     SerialController &serial = start();
-    serial.cwSetWpm(store->intValue(KLKWpmKey));
+    serial.output().cwSetWpm(store->intValue(KLKWpmKey));
     EXPECT_EQ(wholeMilliseconds(dah_time), 2400);
     EXPECT_EQ(wholeMilliseconds(letter_time), 240);
     EXPECT_TRUE(diagnostics().isEmpty());
@@ -177,11 +177,11 @@ TEST_F(KeyingTest, RatiosAreReadAgainOnEveryCall)
 {
     SerialController &serial = start();
     store->setValue(KLKTimeDahKey, QStringLiteral("2.5"));
-    serial.cwSetWpm(12);
+    serial.output().cwSetWpm(12);
     EXPECT_EQ(dah_time, 250.0f);
     store->setValue(KLKTimeLetterKey, 4.5);
     store->setValue(KLKTimeWordKey, QStringLiteral(" 9"));
-    serial.cwSetWpm(12);
+    serial.output().cwSetWpm(12);
     EXPECT_EQ(letter_time, 450.0f);
     EXPECT_EQ(word_time, 900.0f);
 }
@@ -201,9 +201,9 @@ TEST_P(UnusableRatioTest, KeysOneDit)
     store->setValue(KLKTimeDahKey, GetParam().ratio);
     store->setValue(KLKTimeLetterKey, GetParam().ratio);
     SerialController &serial = start();
-    serial.cwSetWpm(12);
-    serial.timer(dah_time);
-    serial.timer(letter_time);
+    serial.output().cwSetWpm(12);
+    serial.output().timer(dah_time);
+    serial.output().timer(letter_time);
     EXPECT_EQ(clock.elapsedMs(), 200.0);
 }
 
@@ -216,8 +216,8 @@ TEST_F(KeyingTest, WordRatioBelowLetterRatioMakesTheWordSpaceWaitNothing)
 {
     store->setValue(KLKTimeWordKey, 2);
     SerialController &serial = start();
-    serial.cwSetWpm(12);
-    serial.timer(word_time - letter_time);
+    serial.output().cwSetWpm(12);
+    serial.output().timer(word_time - letter_time);
     EXPECT_EQ(clock.sleeps(), 0);
 }
 
@@ -255,17 +255,17 @@ INSTANTIATE_TEST_SUITE_P(Durations, WholeMillisecondsTest, ::testing::Values(
 TEST_F(KeyingTest, TimerSleepsTheWholeMillisecondsOfItsDuration)
 {
     SerialController &serial = start();
-    serial.timer(100.0f);
+    serial.output().timer(100.0f);
     EXPECT_EQ(clock.elapsedMs(), 100.0);
-    serial.timer(0.9f);
+    serial.output().timer(0.9f);
     EXPECT_EQ(clock.elapsedMs(), 100.0);
-    serial.timer(171.43f);
+    serial.output().timer(171.43f);
     EXPECT_EQ(clock.elapsedMs(), 271.0);
 }
 
 TEST_F(KeyingTest, HugeDurationIsHeldToTheLongestWait)
 {
-    start().timer(1e30f);
+    start().output().timer(1e30f);
     EXPECT_EQ(clock.elapsedMs(), double(longestWait));
 }
 

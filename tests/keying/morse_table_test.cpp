@@ -81,7 +81,7 @@ TEST_F(KeyingTest, MorseTableSecondFillGivesTheSameTable)
 {
     SerialController &serial = start();
     std::vector<const char *> first(std::begin(codetable), std::end(codetable));
-    serial.codeInit();
+    serial.output().codeInit();
     EXPECT_EQ(std::vector<const char *>(std::begin(codetable), std::end(codetable)), first);
 }
 

@@ -1,0 +1,309 @@
+#include "keying/line_output.h"
+
+#include "keying/diagnostics.h"
+#include "keying/element_timeline.h"
+#include "keying/keying_line.h"
+#include "keying/keying_progress.h"
+#include "keying/shared_flags.h"
+#include "keying/text_source.h"
+#include "keying/wait_clock.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace keying {
+
+const char *codetable[codeTableSize];
+
+float wpm = 12.0f;
+float dit_time = 100.0f;
+float dah_time = 300.0f;
+float intra_time = 100.0f;
+float letter_time = 300.0f;
+float word_time = 700.0f;
+
+std::int64_t wholeMilliseconds(float duration)
+{
+    if (!std::isfinite(duration) || duration < 1.0f)
+        return 0;
+    if (duration >= float(longestWait))
+        return longestWait;
+    return std::int64_t(duration);
+}
+
+} // namespace keying
+
+using namespace keying;
+
+namespace {
+
+struct CodeEntry
+{
+    unsigned char code;
+    const char *pattern;
+};
+
+// clang-format off
+const CodeEntry morseCodes[] = {
+    {'A', ".-"},    {'B', "-..."},  {'C', "-.-."},  {'D', "-.."},   {'E', "."},     {'F', "..-."},
+    {'G', "--."},   {'H', "...."},  {'I', ".."},    {'J', ".---"},  {'K', "-.-"},   {'L', ".-.."},
+    {'M', "--"},    {'N', "-."},    {'O', "---"},   {'P', ".--."},  {'Q', "--.-"},  {'R', ".-."},
+    {'S', "..."},   {'T', "-"},     {'U', "..-"},   {'V', "...-"},  {'W', ".--"},   {'X', "-..-"},
+    {'Y', "-.--"},  {'Z', "--.."},
+    {'0', "-----"}, {'1', ".----"}, {'2', "..---"}, {'3', "...--"}, {'4', "....-"},
+    {'5', "....."}, {'6', "-...."}, {'7', "--..."}, {'8', "---.."}, {'9', "----."},
+    {' ', " "},          {'!', "....-."},    {'"', ".-..-."},    {'#', "-.---"},     {'%', "%"},
+    {'&', "....--."},    {'\'', ".----."},   {'(', "-.--."},     {')', "-.--.-"},    {'*', "-----."},
+    {'+', ".-.-."},      {',', "--..--"},    {'-', "-....-"},    {'.', ".-.-.-"},    {'/', "-..-."},
+    {':', "---..."},     {';', "-.-.-."},    {'<', "....-.-.."}, {'=', "-...-"},     {'>', "....---."},
+    {'?', "..--.."},     {'@', ".--.-."},    {'[', "....-.."},   {'\\', "-....."},   {']', "....-...."},
+    {'^', "....--.-."},  {'_', "..--.-"},    {'{', "....-.--"},  {'|', "...-.."},    {'}', "....--..-"},
+    {'~', "....--"},
+};
+// clang-format on
+
+const char wordSpace[] = " ";
+constexpr int tuneSlice = 20; // ms between two looks at the stop request while the carrier is keyed
+
+// toupper() in the "C" locale, whatever locale the application has set.
+unsigned char upperCase(unsigned char byte)
+{
+    return byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
+}
+
+bool stopRequested()
+{
+    return sendStopFlag != 0;
+}
+
+} // namespace
+
+LineOutput::LineOutput(SettingsStore &store, std::unique_ptr<KeyingLine> line, WaitClock &clock,
+                       ElementTimeline &timeline)
+    : store_(store), line_(std::move(line)), clock_(clock), schedule_(clock_), timeline_(timeline)
+{
+    codeInit();
+}
+
+LineOutput::~LineOutput() = default;
+
+void LineOutput::codeInit()
+{
+    std::fill(std::begin(codetable), std::end(codetable), wordSpace);
+    for (const CodeEntry &entry : morseCodes)
+        codetable[entry.code] = entry.pattern;
+}
+
+KeyingOutput::Abilities LineOutput::abilities() const
+{
+    return {.stopsMidPiece = true, .tunes = true, .weights = true, .switchesPtt = false};
+}
+
+bool LineOutput::startUp(bool)
+{
+    cwSetWpm(12);
+    return true;
+}
+
+bool LineOutput::begin()
+{
+    if (!openLine())
+        return false;
+    reportedKeys_.clear();
+    schedule_.restart();
+    return true;
+}
+
+// A released line spends the stop request; a port that stays open keeps it until the next send clears it.
+void LineOutput::end()
+{
+    speedStep_ = 0;
+    weighting_ = 0;
+    if (restLine())
+        sendStopFlag = 0;
+}
+
+// The first wait after the pause starts from its own moment.
+void LineOutput::pausing(int)
+{
+    schedule_.restart();
+}
+
+// A speed of 4 or less keeps the speed last accepted, which always lies inside the range; a faster one than
+// the range allows keys at its top.
+void LineOutput::cwSetWpm(int speed)
+{
+    if (speed > 4)
+        wpm = float(KLKWpmRange.clamp(speed));
+    if (!KLKWpmRange.contains(speed))
+        reportOutOfRange(KLKWpmKey, KLKWpmRange, speed, wpm);
+    dit_time = 1200.0f / wpm;
+    dah_time = ratio(KLKTimeDahKey) * dit_time;
+    intra_time = dit_time;
+    letter_time = ratio(KLKTimeLetterKey) * dit_time;
+    word_time = ratio(KLKTimeWordKey) * dit_time;
+}
+
+// Clamped before it is narrowed to single precision: a double beyond a float's range has no float value.
+float LineOutput::ratio(const QString &key)
+{
+    const double stored = store_.doubleValue(key);
+    const double used = KLKRatioRange.clamp(stored);
+    if (!KLKRatioRange.contains(stored))
+        reportOutOfRange(key, KLKRatioRange, stored, used);
+    return float(used);
+}
+
+void LineOutput::reportOutOfRange(const QString &key, SettingRange range, double stored, double used)
+{
+    if (reportedKeys_.contains(key))
+        return;
+    reportedKeys_.insert(key);
+    Diagnostics::out(QStringLiteral("#.. Keylark : \"%1\" %2 is outside %3 to %4; using %5.")
+                         .arg(key, QString::number(stored, 'g', 10), QString::number(range.minimum),
+                              QString::number(range.maximum), QString::number(used, 'g', 10)));
+}
+
+void LineOutput::timer(float duration)
+{
+    schedule_.wait(wholeMilliseconds(duration), [] { return stopRequested(); });
+}
+
+// A queued text's speed steps move the speed within the range; a stored speed outside it is keyed and
+// reported as in every transmission.
+int LineOutput::speedOf(int stored) const
+{
+    if (speedStep_ == 0 || !KLKWpmRange.contains(stored))
+        return stored;
+    return int(KLKWpmRange.clamp(double(stored) + speedStep_));
+}
+
+// The speeds of the elements and gaps keyed in this piece.
+void LineOutput::noteSpeed()
+{
+    const int speed = int(wpm);
+    slowest_ = slowest_ == 0 ? speed : std::min(slowest_, speed);
+    fastest_ = std::max(fastest_, speed);
+}
+
+void LineOutput::keying(const char *pattern)
+{
+    // A queued text's weighting moves time from the gap after each element to its key-down.
+    const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
+    for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
+        cwSetWpm(speedOf(store_.intValue(KLKWpmKey)));
+        noteSpeed();
+        const char element = pattern[i];
+        if (element == '%') {
+            if (code_add == 0)
+                timer(letter_time);
+            return;
+        }
+        if (element == ' ') {
+            const float gap = word_time - letter_time;
+            timer(gap);
+            return;
+        }
+        const float length = (element == '.' ? dit_time : dah_time) + weight();
+        if (sendStopFlag != 0)
+            return;
+        if (!keyDown(wholeMilliseconds(length) * 1'000'000))
+            return;
+        timer(length);
+        if (!keyUp() || sendStopFlag != 0)
+            return;
+        if (pattern[i + 1] != '\0')
+            timer(intra_time - weight());
+    }
+    if (sendStopFlag != 0)
+        return;
+    timer((code_add != 0 ? intra_time : letter_time) - weight());
+}
+
+bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
+{
+    constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
+    weighting_ = std::clamp(piece.weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
+    code_add = 0; // a piece's joined signs end inside it
+    slowest_ = fastest_ = 0;
+    schedule_.resetWaited();
+    bool whole = true;
+    for (const KeyingStep &step : piece.steps) {
+        if (stopRequested()) {
+            whole = false;
+            break;
+        }
+        switch (step.kind) {
+        case KeyingStep::Kind::Character:
+            keyCharacter(uchar(step.value), progress);
+            break;
+        case KeyingStep::Kind::Speed:
+            speedStep_ = std::clamp(speedStep_ + step.value, -stepLimit, stepLimit);
+            break;
+        case KeyingStep::Kind::HalfSpace:
+            timer(letter_time / 2);
+            break;
+        case KeyingStep::Kind::Tune:
+            tune(step.value);
+            break;
+        }
+    }
+    if (slowest_ != 0) {
+        progress.speedKeyed(slowest_);
+        progress.speedKeyed(fastest_);
+    }
+    progress.timeKeyed(schedule_.waited());
+    return whole;
+}
+
+void LineOutput::keyCharacter(unsigned char byte, KeyingProgress &progress)
+{
+    const unsigned char code = upperCase(byte);
+    progress.characterKeyed(code);
+    if (code == '%')
+        code_add = code_add == 0 ? 1 : 0;
+    keying(codetable[code]);
+}
+
+// A continuous carrier, never longer than the longest tune, that a stop request ends within one slice.
+void LineOutput::tune(int seconds)
+{
+    const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
+    if (slices == 0 || stopRequested())
+        return;
+    // The planned length is the whole tune; a stop ends it early, and its key-up says when.
+    if (!keyDown(std::int64_t(slices) * tuneSlice * 1'000'000))
+        return;
+    for (int slice = 0; slice < slices && !stopRequested(); ++slice)
+        timer(float(tuneSlice));
+    keyUp();
+}
+
+// Keys down and tells the schedule and the timeline; false, with the line keyed up, if it was refused.
+bool LineOutput::keyDown(std::int64_t plannedNs)
+{
+    const std::int64_t down = clock_.now();
+    if (!line_->keyDown()) {
+        // A refused request may still have moved the lines.
+        if (!line_->keyUp())
+            sendStopFlag = 1;
+        return false;
+    }
+    schedule_.edge();
+    timeline_.publish({KeyEvent::Edge::Down, down, plannedNs});
+    return true;
+}
+
+// Keys up and tells the schedule and the timeline; a failure stops the transmission, for the line may
+// still be keyed.
+bool LineOutput::keyUp()
+{
+    const bool keyedUp = line_->keyUp();
+    schedule_.edge();
+    timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
+    if (!keyedUp)
+        sendStopFlag = 1;
+    return keyedUp;
+}
