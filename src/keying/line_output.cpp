@@ -66,6 +66,8 @@ const CodeEntry morseCodes[] = {
 
 const char wordSpace[] = " ";
 constexpr int tuneSlice = 20; // ms between two looks at the stop request while the carrier is keyed
+// ms the line rests after a tune, so that two tunes one after the other never join into one carrier
+constexpr int tuneRest = 1000;
 
 // toupper() in the "C" locale, whatever locale the application has set.
 unsigned char upperCase(unsigned char byte)
@@ -121,6 +123,7 @@ void LineOutput::end()
 {
     speedStep_ = 0;
     weighting_ = 0;
+    pieceSpeed_ = 0;
     if (restLine())
         sendStopFlag = 0;
 }
@@ -193,7 +196,7 @@ void LineOutput::keying(const char *pattern)
     // A queued text's weighting moves time from the gap after each element to its key-down.
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
-        cwSetWpm(speedOf(store_.intValue(KLKWpmKey)));
+        cwSetWpm(speedOf(pieceSpeed_ > 0 ? pieceSpeed_ : store_.intValue(KLKWpmKey)));
         noteSpeed();
         const char element = pattern[i];
         if (element == '%') {
@@ -226,6 +229,9 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
 {
     constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
     weighting_ = std::clamp(piece.weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
+    pieceSpeed_ = piece.speed;
+    if (piece.newSpeed)
+        speedStep_ = 0;
     code_add = 0; // a piece's joined signs end inside it
     slowest_ = fastest_ = 0;
     schedule_.resetWaited();
@@ -278,7 +284,8 @@ void LineOutput::tune(int seconds)
         return;
     for (int slice = 0; slice < slices && !stopRequested(); ++slice)
         timer(float(tuneSlice));
-    keyUp();
+    if (keyUp() && !stopRequested())
+        timer(float(tuneRest));
 }
 
 // Keys down and tells the schedule and the timeline; false, with the line keyed up, if it was refused.

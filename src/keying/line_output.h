@@ -93,6 +93,7 @@ private:
     // Of the transmission that runs, on its worker only; 0 for the operator's texts.
     int speedStep_ = 0;
     int weighting_ = 0;
+    int pieceSpeed_ = 0; // the piece's own speed, 0 for the stored one
     // The speeds keyed in the piece that runs.
     int slowest_ = 0;
     int fastest_ = 0;

@@ -31,6 +31,13 @@ struct KeyingPiece
     // -50 to 50: a key-down is longer by this percentage of a dit and the gap after it shorter by as much,
     // so that every character keeps its length.
     int weighting = 0;
+    // The sender's own speed in wpm, keyed from the piece's start whatever the stored speed; 0 keys at the
+    // stored speed.
+    int speed = 0;
+    // The speed steps of the pieces before this one end where it starts, as after a request for a speed.
+    bool newSpeed = false;
+    // Queued in practice mode: keyed only in practice, as a piece queued on the air is keyed only on the air.
+    bool practice = false;
 };
 
 // Where the worker takes the pieces of a queued transmission from. The worker calls it on its own thread;

@@ -182,7 +182,10 @@ void Transmission::sendQueuedThread()
     if (std::optional<KeyingPiece> piece = takePiece()) {
         std::scoped_lock lock(sessionMutex_);
         if (openForTransmission()) {
-            keyQueuedPieces(std::move(*piece));
+            if (keyedHere(*piece))
+                keyQueuedPieces(std::move(*piece));
+            else
+                dropSourcePieces();
             restAfterTransmission();
         } else {
             dropSourcePieces(); // one open error for them all, not one for each
@@ -338,7 +341,17 @@ void Transmission::keyQueuedPieces(KeyingPiece piece)
         std::optional<KeyingPiece> next = takePiece();
         if (!next)
             break;
+        if (!keyedHere(*next)) {
+            dropSourcePieces();
+            break;
+        }
         piece = std::move(*next);
     }
     endPass(!stopRequested());
+}
+
+// What was queued in practice is never keyed on the air, nor the other way round, whenever the mode changed.
+bool Transmission::keyedHere(const KeyingPiece &piece) const
+{
+    return piece.practice == (keyingOutput_ == &practice_);
 }

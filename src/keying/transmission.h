@@ -92,6 +92,7 @@ private:
     void endPass(bool whole);
     std::optional<KeyingPiece> takePiece();
     void keyQueuedPieces(KeyingPiece piece);
+    bool keyedHere(const KeyingPiece &piece) const;
 
     SettingsStore &store_;
     WaitClock &clock_;

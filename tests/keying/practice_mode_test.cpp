@@ -133,8 +133,8 @@ TEST_F(PracticeTest, QueuedTextsAndTuneKeyNoPort)
     ListSource source;
     serial.setTextSource(&source);
     serial.elementTimeline()->subscribe(&queue);
-    source.add({1, stepsOf("E")});
-    source.add({2, {{KeyingStep::Kind::Tune, 2}}});
+    source.add({.id = 1, .steps = stepsOf("E"), .practice = true});
+    source.add({.id = 2, .steps = {{KeyingStep::Kind::Tune, 2}}, .practice = true});
     ASSERT_EQ(serial.cwSendQueued(), 0);
     serial.joinWorkers();
     serial.elementTimeline()->unsubscribe(&queue);

@@ -59,8 +59,12 @@ TEST_F(QueuedKeyingTest, AListenerHearsTheJoinedPiecesAsOnePass)
     RecordingListener listener;
     controller->setTransmissionListener(&listener);
     add("CQ");
-    source.add({++lastId, {{KeyingStep::Kind::Speed, 3}, {KeyingStep::Kind::Character, ' '},
-                           {KeyingStep::Kind::Character, 'D'}, {KeyingStep::Kind::Character, 'E'}}, 0});
+    source.add({++lastId,
+                {{KeyingStep::Kind::Speed, 3},
+                 {KeyingStep::Kind::Character, ' '},
+                 {KeyingStep::Kind::Character, 'D'},
+                 {KeyingStep::Kind::Character, 'E'}},
+                0});
     keyQueued();
     const std::vector<KeyedPass> passes = listener.passes();
     ASSERT_EQ(passes.size(), 1u);
@@ -141,14 +145,53 @@ TEST_F(QueuedKeyingTest, SpeedStepsLastToTheEndOfTheTransmission)
     EXPECT_EQ(keyDownPeriods().at(0).second - keyDownPeriods().at(0).first, 100.0);
 }
 
+// Two tunes one after the other are two carriers, a second apart: none is held longer than one tune.
 TEST_F(QueuedKeyingTest, TuneKeysOneCarrierOfItsSecondsAndNoLonger)
 {
     source.add({1, {{KeyingStep::Kind::Tune, 3}}});
     source.add({2, {{KeyingStep::Kind::Tune, 60}}});
     keyQueued();
-    EXPECT_EQ(keyDownPeriods(), (Periods{{0, 3000}, {3000, 13000}}));
+    EXPECT_EQ(keyDownPeriods(), (Periods{{0, 3000}, {4000, 14000}}));
     EXPECT_EQ(console.log(), QStringLiteral("<T>"));
 }
+
+struct PieceCase
+{
+    const char *name;
+    std::vector<KeyingPiece> pieces;
+    Periods periods; // at a stored 12 wpm
+    std::vector<std::uint64_t> keyed;
+};
+
+class PieceTest : public QueuedKeyingTest, public ::testing::WithParamInterface<PieceCase>
+{
+};
+
+// Each piece keys at its own speed, or at the stored one; a piece after a speed request ends the steps of
+// those before it; a piece queued in the other mode is dropped with every piece after it.
+TEST_P(PieceTest, KeysEachPieceAsItWasQueued)
+{
+    for (const KeyingPiece &piece : GetParam().pieces)
+        source.add(piece);
+    keyQueued();
+    EXPECT_EQ(keyDownPeriods(), GetParam().periods);
+    EXPECT_EQ(source.keyed(), GetParam().keyed);
+    EXPECT_EQ(source.waiting(), 0u);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Pieces, PieceTest, ::testing::Values(
+    PieceCase{"OwnSpeedThenStored",  {{.id = 1, .steps = stepsOf("E"), .speed = 20}, {.id = 2, .steps = stepsOf("E")}},
+              {{0, 60}, {240, 340}}, {1, 2}},
+    PieceCase{"StepsCarryOn",        {{.id = 1, .steps = stepsOf("+E"), .speed = 20}, {.id = 2, .steps = stepsOf("E"), .speed = 20}},
+              {{0, 54}, {217, 271}}, {1, 2}},
+    PieceCase{"NewSpeedEndsSteps",   {{.id = 1, .steps = stepsOf("+E")}, {.id = 2, .steps = stepsOf("E"), .newSpeed = true}},
+              {{0, 85}, {342, 442}}, {1, 2}},
+    PieceCase{"PracticePieceOnAir",  {{.id = 1, .steps = stepsOf("E")}, {.id = 2, .steps = stepsOf("E"), .practice = true},
+                                      {.id = 3, .steps = stepsOf("E")}},
+              {{0, 100}}, {1}}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(QueuedKeyingTest, StopEndsATuneWithinOneSlice)
 {
