@@ -36,6 +36,7 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKNetworkKeyingKey,        SettingKind::Boolean,        false},
         {KLKNetworkAllInterfacesKey, SettingKind::Boolean,        false},
         {KLKNetworkPortKey,          SettingKind::Integer,        qint64(6789),       KLKNetworkPortRange},
+        {KLKNetworkAllowedSendersKey, SettingKind::Text,          {}},
         {KLKPracticeModeKey,       SettingKind::Boolean,          false},
         {KLKSidetoneKey,           SettingKind::Boolean,          true},
         {KLKSidetonePitchKey,      SettingKind::Integer,          qint64(700),          KLKSidetonePitchRange},

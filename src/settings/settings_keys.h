@@ -31,6 +31,7 @@ inline const QString KLKConsoleLogFontKey = QStringLiteral("consoleLogFont");
 inline const QString KLKNetworkKeyingKey = QStringLiteral("networkKeying");
 inline const QString KLKNetworkAllInterfacesKey = QStringLiteral("networkAllInterfaces");
 inline const QString KLKNetworkPortKey = QStringLiteral("networkPort");
+inline const QString KLKNetworkAllowedSendersKey = QStringLiteral("networkAllowedSenders");
 inline const QString KLKPracticeModeKey = QStringLiteral("practiceMode");
 inline const QString KLKSidetoneKey = QStringLiteral("sidetone");
 inline const QString KLKSidetonePitchKey = QStringLiteral("sidetonePitch");
