@@ -2,6 +2,7 @@
 
 #include "keying/diagnostics.h"
 #include "keying/queued_keying.h"
+#include "keying/wait_clock.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
@@ -10,9 +11,15 @@
 
 namespace {
 
-constexpr int datagramsPerTurn = 64; // then the interface thread gets its turn before the socket again
 const QByteArray lineEnd = QByteArrayLiteral("\r\n");
-const QByteArray breakReply = QByteArrayLiteral("break\r\n");
+
+// What the texts queued for one mode, port or set of lines must never be keyed on another.
+bool changesWhereTextsKey(const QString &key)
+{
+    return key == KLKPracticeModeKey || key == KLKSerialDeviceKey || key == KLKSerialStartUpOpenKey ||
+           key == KLKSerialDTRKey || key == KLKSerialDTRReverseKey || key == KLKSerialRTSKey ||
+           key == KLKSerialRTSReverseKey;
+}
 
 // What a request that Keylark accepts and ignores would set.
 QString ignoredSetting(char letter)
@@ -70,24 +77,29 @@ QString letterText(char letter)
 
 } // namespace
 
-NetworkKeyingService::NetworkKeyingService(SettingsStore &store, QueuedKeying &keying, QObject *parent)
-    : QObject(parent), store_(store), keying_(keying), startSpeed_(store.intValue(KLKWpmKey))
+NetworkKeyingService::NetworkKeyingService(SettingsStore &store, QueuedKeying &keying, WaitClock *clock,
+                                           QObject *parent)
+    : QObject(parent), store_(store), keying_(keying), queue_(clock ? *clock : WaitClock::system())
 {
     keying_.setTextSource(&queue_);
     // Queued always: the worker reports from its own thread, and a stop may drop pieces in the middle of
     // a request of the service's own.
+    connect(&queue_, &TextQueue::taken, this, &NetworkKeyingService::pieceTaken, Qt::QueuedConnection);
     connect(&queue_, &TextQueue::keyed, this, &NetworkKeyingService::pieceKeyed, Qt::QueuedConnection);
     connect(&queue_, &TextQueue::dropped, this, &NetworkKeyingService::piecesDropped, Qt::QueuedConnection);
+    connect(&queue_, &TextQueue::expired, this, &NetworkKeyingService::piecesExpired, Qt::QueuedConnection);
     connect(&store_, &SettingsStore::changed, this, &NetworkKeyingService::settingChanged);
     retry_.setInterval(retryInterval);
     connect(&retry_, &QTimer::timeout, this, &NetworkKeyingService::keyWaitingPieces);
     applySettings();
 }
 
+// The clients that wait hear "break" before the socket goes.
 NetworkKeyingService::~NetworkKeyingService()
 {
+    abort();
     keying_.setTextSource(nullptr);
-    keying_.cwStopQueued();
+    delete socket_;
 }
 
 quint16 NetworkKeyingService::port() const
@@ -95,16 +107,26 @@ quint16 NetworkKeyingService::port() const
     return socket_ ? socket_->localPort() : 0;
 }
 
+QHostAddress NetworkKeyingService::address() const
+{
+    return socket_ ? socket_->localAddress() : QHostAddress();
+}
+
 void NetworkKeyingService::settingChanged(const QString &key)
 {
     if (key == KLKNetworkKeyingKey || key == KLKNetworkAllInterfacesKey || key == KLKNetworkPortKey)
         applySettings();
+    else if (key == KLKNetworkAllowedSendersKey)
+        updateAllowedSenders();
+    else if (changesWhereTextsKey(key))
+        abort();
 }
 
 void NetworkKeyingService::applySettings()
 {
     const bool wasListening = socket_ != nullptr;
     stopListening();
+    updateAllowedSenders();
     if (store_.boolValue(KLKNetworkKeyingKey)) {
         listen();
         return;
@@ -147,26 +169,50 @@ void NetworkKeyingService::listen()
         return;
     }
     connect(socket_, &QUdpSocket::readyRead, this, &NetworkKeyingService::readDatagrams);
-    startSpeed_ = store_.intValue(KLKWpmKey);
-    weighting_ = 0;
+    reset();
     reported_.clear();
-    Diagnostics::out(
-        everywhere ? QStringLiteral("#.. Keylark : Network keying listens on all interfaces, port "
-                                    "%1: anyone who can reach it can key the transmitter.")
-                         .arg(port)
-                   : QStringLiteral("#.. Keylark : Network keying listens on 127.0.0.1 port %1.").arg(port));
+    refusedSenders_.clear();
+    sayWhoMayKey(port);
     setState(State::Listening, everywhere ? tr("Network: all interfaces, port %1").arg(port)
                                           : tr("Network: 127.0.0.1 port %1").arg(port));
 }
 
-// What the service had queued or keys goes with it.
+// Other computers reach a service that listens on all interfaces; only those listed may key.
+void NetworkKeyingService::sayWhoMayKey(int port)
+{
+    const bool everywhere = store_.boolValue(KLKNetworkAllInterfacesKey);
+    if (!everywhere) {
+        Diagnostics::out(
+            QStringLiteral("#.. Keylark : Network keying listens on 127.0.0.1 port %1.").arg(port));
+        return;
+    }
+    const QStringList others = allowed_.entries();
+    Diagnostics::out(QStringLiteral("#.. Keylark : Network keying listens on all interfaces, port %1; %2 "
+                                    "may key the transmitter.")
+                         .arg(port)
+                         .arg(others.isEmpty() ? QStringLiteral("only this computer")
+                                               : QStringLiteral("this computer and ") +
+                                                     others.join(QStringLiteral(", "))));
+    for (const QString &entry : allowed_.rejected())
+        Diagnostics::out(QStringLiteral("#.. Keylark : \"%1\" among the senders allowed to key is no address "
+                                        "or network; left out.")
+                             .arg(entry));
+}
+
+void NetworkKeyingService::updateAllowedSenders()
+{
+    const bool everywhere = store_.boolValue(KLKNetworkAllInterfacesKey);
+    allowed_ = AllowedSenders(everywhere ? store_.stringValue(KLKNetworkAllowedSendersKey) : QString());
+}
+
+// What the service had queued or keys goes with it, and the clients hear so while the socket is still open.
 void NetworkKeyingService::stopListening()
 {
     if (!socket_)
         return;
+    abort();
     delete socket_;
     socket_ = nullptr;
-    abort();
 }
 
 void NetworkKeyingService::setState(State state, const QString &text)
@@ -178,24 +224,46 @@ void NetworkKeyingService::setState(State state, const QString &text)
     emit stateChanged();
 }
 
+// Qt tells of the next datagram only after a read has followed its last readyRead: every turn reads at
+// least once, and one that stops at its share leaves the socket readable, so that the next turn comes.
 void NetworkKeyingService::readDatagrams()
 {
-    for (int count = 0; socket_ && socket_->hasPendingDatagrams(); ++count) {
-        if (count == datagramsPerTurn) {
-            QMetaObject::invokeMethod(this, &NetworkKeyingService::readDatagrams, Qt::QueuedConnection);
-            return;
-        }
+    for (int count = 0; socket_ && count < datagramsPerTurn; ++count) {
         const QNetworkDatagram datagram = socket_->receiveDatagram(largestDatagram);
-        handleDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
+        if (datagram.isValid())
+            handleDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
+        else if (!socket_->hasPendingDatagrams()) // an error of the socket's own has been read, or nothing
+            return;
     }
 }
 
 void NetworkKeyingService::handleDatagram(const QByteArray &datagram, const QHostAddress &sender,
                                           quint16 senderPort)
 {
+    if (allowed(sender))
+        handleRequest(RequestParser::parse(datagram), {sender, senderPort});
+}
+
+bool NetworkKeyingService::allowed(const QHostAddress &sender)
+{
+    if (allowed_.allows(sender))
+        return true;
+    const QHostAddress address = AllowedSenders::plain(sender);
+    if (refusedSenders_.size() < reportedSenders && !refusedSenders_.contains(address)) {
+        refusedSenders_.insert(address);
+        Diagnostics::out(QStringLiteral("#.. Keylark : Requests from %1 are ignored: it is not among the "
+                                        "computers allowed to key (Preferences, Network).")
+                             .arg(address.toString()));
+        if (refusedSenders_.size() == reportedSenders)
+            Diagnostics::out(QStringLiteral("#.. Keylark : Requests from further computers that may not key "
+                                            "are ignored without a line."));
+    }
+    return false;
+}
+
+void NetworkKeyingService::handleRequest(const NetworkRequest &request, const NetworkClient &from)
+{
     using Kind = NetworkRequest::Kind;
-    const NetworkRequest request = RequestParser::parse(datagram);
-    const Reply from{{}, sender, senderPort};
     switch (request.kind) {
     case Kind::Empty:
         return;
@@ -203,8 +271,7 @@ void NetworkKeyingService::handleDatagram(const QByteArray &datagram, const QHos
         queueText(request, from);
         return;
     case Kind::Reset:
-        setSpeed(startSpeed_);
-        weighting_ = 0;
+        reset();
         return;
     case Kind::Speed:
         setSpeed(request.value);
@@ -226,15 +293,10 @@ void NetworkKeyingService::handleDatagram(const QByteArray &datagram, const QHos
                                   "device; refused: the port is chosen in Preferences."));
         return;
     case Kind::Tune:
-        if (request.value > 0) {
-            Diagnostics::out(
-                QStringLiteral("#.. Keylark : Tuning for %1 s at a logger's request; Esc ends it.")
-                    .arg(request.value));
-            queuePiece({0, {{KeyingStep::Kind::Tune, request.value}}, 0}, 1, {});
-        }
+        queueTune(request.value);
         return;
     case Kind::Reply:
-        storedReply_ = Reply{QByteArrayLiteral("h") + request.text + lineEnd, sender, senderPort};
+        storeReply(request, from);
         return;
     case Kind::Ignored:
         reportOnce(QString(QChar(request.letter)),
@@ -259,57 +321,102 @@ void NetworkKeyingService::handleDatagram(const QByteArray &datagram, const QHos
     }
 }
 
-void NetworkKeyingService::queueText(const NetworkRequest &request, const Reply &sender)
+void NetworkKeyingService::queueText(const NetworkRequest &request, const NetworkClient &from)
 {
-    std::vector<Reply> replies;
+    std::vector<NetworkReply> replies;
     if (request.replyWanted)
-        replies.push_back({request.text + lineEnd, sender.address, sender.port});
-    if (storedReply_) {
-        replies.push_back(*storedReply_);
-        storedReply_.reset();
-    }
+        replies.push_back({request.text + lineEnd, from});
     if (request.skipped > 0)
         reportOnce(QStringLiteral("skipped"), QStringLiteral("#.. Keylark : A logger's text held characters "
                                                              "without a Morse sign; they were left out."));
-    queuePiece({0, request.steps, weighting_}, request.text.size() + 1, std::move(replies));
+    queuePiece({0, request.steps}, request.text.size(), std::move(replies), &from);
 }
 
-void NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype cost, std::vector<Reply> replies)
+// The seconds of every tune that waits count against one limit: when none waits any longer, at most one
+// tune keys, and the engine rests after each, so that the key is never held down longer than one.
+void NetworkKeyingService::queueTune(int seconds)
 {
-    piece.id = nextId_++;
-    const std::uint64_t id = piece.id;
-    if (cost > TextQueue::capacity || !queue_.push(std::move(piece), cost)) {
-        reportDropped(cost);
-        if (!replies.empty())
-            sendReply({breakReply, replies.back().address, replies.back().port});
+    if (seconds <= 0)
+        return;
+    if (queue_.tuneSeconds() + seconds > TextQueue::tuneLimit) {
+        if (!tuneRefusedReported_)
+            Diagnostics::out(QStringLiteral("#.. Keylark : A logger's tune of %1 s was refused: %2 s of "
+                                            "tuning already wait, and at most %3 s may.")
+                                 .arg(seconds)
+                                 .arg(queue_.tuneSeconds())
+                                 .arg(TextQueue::tuneLimit));
+        tuneRefusedReported_ = true;
         return;
     }
-    if (!replies.empty())
-        pendingReplies_[id] = std::move(replies);
+    if (queuePiece({0, {{KeyingStep::Kind::Tune, seconds}}}, 0, {})) {
+        tuneRefusedReported_ = false;
+        Diagnostics::out(
+            QStringLiteral("#.. Keylark : Tuning for %1 s at a logger's request; Esc ends it.").arg(seconds));
+    }
+}
+
+bool NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype size, std::vector<NetworkReply> replies,
+                                      const NetworkClient *client)
+{
+    const qsizetype textCost = size + 1;
+    qsizetype cost = textCost;
+    for (const NetworkReply &reply : replies)
+        cost += reply.text.size();
+    piece.id = nextId_++;
+    piece.weighting = weighting_;
+    piece.speed = speed_;
+    piece.newSpeed = newSpeed_;
+    piece.practice = store_.boolValue(KLKPracticeModeKey);
+    const std::uint64_t id = piece.id;
+    const bool queued = cost <= TextQueue::capacity - held() && queue_.push(std::move(piece), textCost);
+    replies_.add(id, std::move(replies), client);
+    if (!queued) {
+        reportDropped(cost, size);
+        send(replies_.refused(id));
+        return false;
+    }
+    newSpeed_ = false;
     keyWaitingPieces();
+    return true;
+}
+
+void NetworkKeyingService::storeReply(const NetworkRequest &request, const NetworkClient &from)
+{
+    NetworkReply reply{QByteArrayLiteral("h") + request.text + lineEnd, from};
+    replies_.forgetStored(from);
+    if (reply.text.size() > TextQueue::capacity - held()) {
+        reportOnce(QStringLiteral("reply"),
+                   QStringLiteral("#.. Keylark : A logger's reply of %1 bytes does not fit in the network "
+                                  "queue; ignored.")
+                       .arg(request.text.size()));
+        return;
+    }
+    replies_.store(std::move(reply));
 }
 
 // A text longer than the whole queue is said once; a full queue once until it has emptied again.
-void NetworkKeyingService::reportDropped(qsizetype cost)
+void NetworkKeyingService::reportDropped(qsizetype cost, qsizetype size)
 {
     if (cost > TextQueue::capacity) {
         reportOnce(
             QStringLiteral("too long"),
             QStringLiteral("#.. Keylark : A logger's text of %1 bytes is longer than the network queue "
-                           "holds (%2 bytes); text dropped.")
-                .arg(cost - 1)
+                           "holds (%2 bytes, with the replies it asks for); text dropped.")
+                .arg(size)
                 .arg(TextQueue::capacity));
         return;
     }
     if (!queueFullReported_)
         Diagnostics::out(
-            QStringLiteral("#.. Keylark : Network queue full (%1 bytes wait to be keyed); text dropped.")
-                .arg(queue_.used()));
+            QStringLiteral("#.. Keylark : Network queue full (%1 bytes wait to be keyed or answered); text "
+                           "dropped.")
+                .arg(held()));
     queueFullReported_ = true;
 }
 
 void NetworkKeyingService::keyWaitingPieces()
 {
+    queue_.expire();
     if (queue_.isEmpty()) {
         retry_.stop();
         queueFullReported_ = false;
@@ -340,48 +447,61 @@ void NetworkKeyingService::setSpeed(int speed)
                 .arg(used)
                 .arg(KLKWpmRange.minimum)
                 .arg(KLKWpmRange.maximum));
-    store_.setValue(KLKWpmKey, qint64(used));
+    speed_ = used;
+    newSpeed_ = true;
+}
+
+// The logger's own speed and weighting end; the operator's speed is left as it is.
+void NetworkKeyingService::reset()
+{
+    speed_ = 0;
+    weighting_ = 0;
+    newSpeed_ = true;
 }
 
 void NetworkKeyingService::abort()
 {
-    storedReply_.reset();
     queue_.dropPieces();
     keying_.cwStopQueued();
+    send(replies_.droppedAll());
 }
 
-// Pieces are keyed in order: a reply still waiting for an earlier piece belongs to one that was stopped.
+// The console shows the speed a logger's text keys at, as the speed it keys the operator's texts at after it.
+void NetworkKeyingService::pieceTaken(quint64, int speed)
+{
+    if (speed > 0 && store_.intValue(KLKWpmKey) != speed)
+        store_.setValue(KLKWpmKey, qint64(speed));
+}
+
 void NetworkKeyingService::pieceKeyed(quint64 id)
 {
-    while (!pendingReplies_.empty() && pendingReplies_.begin()->first <= id) {
-        const auto entry = pendingReplies_.begin();
-        if (entry->first == id) {
-            for (const Reply &reply : entry->second)
-                sendReply(reply);
-        } else {
-            sendReply({breakReply, entry->second.back().address, entry->second.back().port});
-        }
-        pendingReplies_.erase(entry);
-    }
+    expiryReported_ = false;
+    send(replies_.keyed(id));
 }
 
-// One "break" tells the client that waits for a reply that its text will not be keyed.
 void NetworkKeyingService::piecesDropped(quint64 upTo)
 {
-    std::optional<Reply> last;
-    while (!pendingReplies_.empty() && pendingReplies_.begin()->first <= upTo) {
-        last = pendingReplies_.begin()->second.back();
-        pendingReplies_.erase(pendingReplies_.begin());
-    }
-    if (last)
-        sendReply({breakReply, last->address, last->port});
+    send(replies_.dropped(upTo));
 }
 
-void NetworkKeyingService::sendReply(const Reply &reply)
+// Said once until a text of the queue keys again.
+void NetworkKeyingService::piecesExpired(quint64 upTo)
 {
-    emit replied(reply.text, reply.address, reply.port);
-    if (socket_)
-        socket_->writeDatagram(reply.text, reply.address, reply.port);
+    if (!expiryReported_)
+        Diagnostics::out(QStringLiteral("#.. Keylark : A logger's text waited more than %1 s behind another "
+                                        "transmission; dropped, and so is every text that waits as long.")
+                             .arg(TextQueue::staleAfter / 1'000'000'000));
+    expiryReported_ = true;
+    send(replies_.dropped(upTo));
+}
+
+void NetworkKeyingService::send(const std::vector<NetworkReply> &replies)
+{
+    for (const NetworkReply &reply : replies) {
+        emit replied(reply.text, reply.client.address, reply.client.port);
+        if (socket_)
+            socket_->writeDatagram(reply.text, reply.client.address, reply.client.port);
+    }
 }
 
 void NetworkKeyingService::reportOnce(const QString &kind, const QString &line)

@@ -2,6 +2,7 @@
 // service queues a text. Whatever the bytes, a text keys only its own characters (prosigns as their two
 // letters), every value stays within its range, and the queue never holds more than its room.
 #include "fuzz_check.h"
+#include "keying/wait_clock.h"
 #include "network/request_parser.h"
 #include "network/text_queue.h"
 
@@ -86,7 +87,8 @@ void checkEscape(const NetworkRequest &request, const QByteArray &body)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static TextQueue *queue = new TextQueue; // never destroyed; it fills across inputs as a flood would
+    static TextQueue *queue =
+        new TextQueue(WaitClock::system()); // never destroyed; it fills as a flood would
     const QByteArray datagram(reinterpret_cast<const char *>(data), qsizetype(size));
     const qsizetype zero = datagram.indexOf('\0');
     const QByteArray body = zero < 0 ? datagram : datagram.first(zero);

@@ -1,95 +1,17 @@
-#include "eventually.h"
-#include "keying/keying_fixture.h"
-#include "keying/list_source.h"
-#include "network/network_keying_service.h"
-
-#include <QCoreApplication>
-#include <QNetworkDatagram>
-#include <QSignalSpy>
-#include <QUdpSocket>
+#include "service_fixture.h"
 
 namespace {
 
 using namespace keying;
 
-const QByteArray escape("\x1b");
-
-// The real keying engine on the virtual clock and the recording line, fed by the service; requests are
-// handed to the service as the socket would hand them.
-class ServiceTest : public KeyingTest
-{
-protected:
-    void SetUp() override
-    {
-        KeyingTest::SetUp();
-        store->setValue(KLKSerialDTRKey, true);
-        store->setValue(KLKWpmKey, qint64(20)); // dit 60 ms, dah 180, letter gap 180, word gap 420
-        start();
-        service = std::make_unique<NetworkKeyingService>(*store, *controller);
-        connect();
-    }
-
-    void TearDown() override
-    {
-        service.reset();
-        KeyingTest::TearDown();
-    }
-
-    void connect()
-    {
-        QObject::connect(service.get(), &NetworkKeyingService::replied, service.get(),
-                         [this](const QByteArray &reply, const QHostAddress &address, quint16 port) {
-                             replies.append(QString::fromLatin1(reply));
-                             repliedTo = {address, port};
-                             logAtReply.append(console.log());
-                         });
-    }
-
-    void send(const QByteArray &datagram)
-    {
-        service->handleDatagram(datagram, QHostAddress::LocalHost, 40000);
-    }
-
-    // Until nothing waits or keys and every report of the worker has reached the service.
-    void settle()
-    {
-        EXPECT_TRUE(
-            QTest::qWaitFor([this] { return service->queue().isEmpty() && controller->cwIsSending() == 0; }));
-        controller->joinWorkers();
-        QCoreApplication::processEvents();
-    }
-
-    // Holds the worker just before its nth request on the line (the first is the key-up at the open).
-    void holdBeforeSet(int n)
-    {
-        line.beforeSet = [this, n](int) {
-            if (++sets == n)
-                gate.pass();
-        };
-    }
-
-    QStringList linesStartingWith(const QString &start)
-    {
-        return diagnostics().filter(
-            QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(start)));
-    }
-
-    std::unique_ptr<NetworkKeyingService> service;
-    QStringList replies;
-    QStringList logAtReply;
-    std::pair<QHostAddress, quint16> repliedTo;
-    Gate gate;
-    std::atomic<int> sets{0};
-};
-
 TEST_F(ServiceTest, TextsQueueAndJoinOnePassAtKeylarksTiming)
 {
     holdBeforeSet(1);
     send("cq");
-    gate.waitUntilReached();
+    ASSERT_TRUE(workerHeld());
     send(" de");
     send(" ab1cd");
-    gate.open();
+    release();
     settle();
     EXPECT_EQ(console.log(), QStringLiteral("<T>CQ DE AB1CD"));
     const auto periods = keyDownPeriods();
@@ -102,10 +24,10 @@ TEST_F(ServiceTest, RepliesGoBackToTheSenderOnceTheTextIsKeyed)
 {
     holdBeforeSet(1); // both texts wait, so that they join one line of the log
     send("e^");
-    gate.waitUntilReached();
+    ASSERT_TRUE(workerHeld());
     send(escape + "hdone");
     send("t");
-    gate.open();
+    release();
     settle();
     EXPECT_EQ(replies, (QStringList{"e\r\n", "hdone\r\n"}));
     ASSERT_EQ(logAtReply.size(), 2);
@@ -128,12 +50,12 @@ TEST_P(StopTest, StopsWithinOneElementDropsTheQueueAndAnswersBreak)
     holdBeforeSet(4); // the key-down of P's second element
     send("paris^");
     send("second^");
-    gate.waitUntilReached();
+    ASSERT_TRUE(workerHeld());
     if (GetParam())
         send(escape + "4");
     else
         controller->cwSendStop();
-    gate.open();
+    release();
     settle();
     EXPECT_EQ(console.log(), QStringLiteral("<T>P"));
     EXPECT_EQ(keyDownPeriods().size(), 2u); // the element begun, and no other
@@ -149,16 +71,13 @@ INSTANTIATE_TEST_SUITE_P(ByLoggerOrOperator, StopTest, ::testing::Bool());
 
 TEST_F(ServiceTest, OperatorsTransmissionKeysWholeBeforeTheLoggersText)
 {
-    clock.onSleep = [this] {
-        if (clock.sleeps() == 1)
-            gate.pass();
-    };
+    holdAtFirstWait();
     ASSERT_EQ(controller->cwSendString(QStringLiteral("PARIS")), 0);
-    gate.waitUntilReached();
+    ASSERT_TRUE(workerHeld());
     send("cq^");
     send(escape + "4"); // a logger's abort leaves the operator's text alone
     send("cq^");
-    gate.open();
+    release();
     settle();
     EXPECT_EQ(console.log(), QStringLiteral("<T>PARIS\n<T>CQ"));
     EXPECT_EQ(replies, (QStringList{"break\r\n", "cq\r\n"}));
@@ -175,9 +94,14 @@ class SpeedTest : public ServiceTest, public ::testing::WithParamInterface<Speed
 {
 };
 
-TEST_P(SpeedTest, SpeedRequestSetsKeylarksSpeedWithinItsRange)
+// The speed keys the text after the request, and shows as Keylark's speed once that text keys.
+TEST_P(SpeedTest, SpeedRequestKeysTheNextTextWithinKeylarksRange)
 {
     send(escape + "2" + GetParam().value);
+    EXPECT_EQ(store->intValue(KLKWpmKey), 20);
+    send("e");
+    settle();
+    EXPECT_EQ(marks(), std::vector<double>{double(1200 / GetParam().wpm)});
     EXPECT_EQ(store->intValue(KLKWpmKey), GetParam().wpm);
     const QStringList lines = linesStartingWith(QStringLiteral("#.. Keylark : A logger"));
     EXPECT_EQ(lines.size(), GetParam().line.isEmpty() ? 0 : 1) << lines.join('\n').toStdString();
@@ -197,18 +121,46 @@ INSTANTIATE_TEST_SUITE_P(Speeds, SpeedTest, ::testing::Values(
     SpeedCase{"ab\x01", 20, "#.. Keylark : A logger's request ESC \"2\" with the value \"ab?\" was ignored"}));
 // clang-format on
 
-TEST_F(ServiceTest, ResetRestoresTheStartingSpeedAndWeighting)
+// A reset ends the logger's own speed, steps and weighting, even for texts that join a running
+// transmission; the speed the operator set is left alone.
+TEST_F(ServiceTest, ResetEndsTheLoggersSpeedAndWeightingAndLeavesTheOperatorsSpeed)
 {
     send(escape + "230");
-    send(escape + "750");
     send("e");
     settle();
-    EXPECT_EQ(keyDownPeriods().back().second - keyDownPeriods().back().first, 40.0 + 20); // 30 wpm, +50 %
+    EXPECT_EQ(store->intValue(KLKWpmKey), 30);
+    store->setValue(KLKWpmKey, qint64(24)); // the operator's own, by hand
     send(escape + "0");
-    EXPECT_EQ(store->intValue(KLKWpmKey), 20);
-    send("e");
+    EXPECT_EQ(store->intValue(KLKWpmKey), 24);
+    holdAtFirstWait();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("T")), 0);
+    ASSERT_TRUE(workerHeld());
+    for (const QByteArray &request : {escape + "750", QByteArray("+e"), escape + "0", QByteArray("e")})
+        send(request);
+    release();
     settle();
-    EXPECT_EQ(keyDownPeriods().back().second - keyDownPeriods().back().first, 60.0);
+    // 30 wpm; the operator's T; 26 wpm and +50 %; 24 wpm, unweighted
+    EXPECT_EQ(marks(), (std::vector<double>{40, 150, 69, 50}));
+    EXPECT_EQ(store->intValue(KLKWpmKey), 24);
+}
+
+// A logger's requests apply to the texts queued after them: not to the operator's transmission that
+// runs, nor to the texts queued before them. A macro sent a character a datagram between speed requests
+// keys each character at its own speed.
+TEST_F(ServiceTest, RequestsActAtTheirPlaceInTheQueue)
+{
+    holdAtFirstWait();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("EE")), 0);
+    ASSERT_TRUE(workerHeld());
+    for (const QByteArray &request : {QByteArray("e"), escape + "230", QByteArray("e"), escape + "210",
+                                      QByteArray("e"), escape + "750", QByteArray("e")})
+        send(request);
+    EXPECT_EQ(store->intValue(KLKWpmKey), 20);
+    release();
+    settle();
+    EXPECT_EQ(console.log(), QStringLiteral("<T>EE\n<T>EEEE"));
+    EXPECT_EQ(marks(), (std::vector<double>{60, 60, 60, 40, 120, 180}));
+    EXPECT_EQ(store->intValue(KLKWpmKey), 10);
 }
 
 TEST_F(ServiceTest, RefusedAndIgnoredRequestsSayOnceWhatTheyAreAndKeyNothing)
@@ -244,13 +196,120 @@ TEST_F(ServiceTest, TuneRequestKeysACarrierThatAbortEnds)
     line.clear();
     holdBeforeSet(2); // the carrier's key-down
     send(escape + "c10");
-    gate.waitUntilReached();
+    ASSERT_TRUE(workerHeld());
     send(escape + "4");
-    gate.open();
+    release();
     settle();
     const auto periods = keyDownPeriods();
     ASSERT_EQ(periods.size(), 1u);
     EXPECT_LE(periods[0].second - periods[0].first, 20.0);
+}
+
+// However many tunes a logger asks for, at most ten seconds of them wait besides the one keyed; each is a
+// carrier of its own, with the line at rest for a second after it, none longer than ten seconds.
+TEST_F(ServiceTest, TunesWaitTenSecondsInAllAndNeverJoin)
+{
+    holdBeforeSet(2); // the first carrier's key-down
+    send(escape + "c10");
+    ASSERT_TRUE(workerHeld());
+    for (int count = 0; count < 4096; ++count)
+        send(escape + "c" + QByteArray::number(count % 10 + 1)); // 1, 2, 3 and 4 s fit
+    EXPECT_EQ(service->queue().tuneSeconds(), TextQueue::tuneLimit);
+    EXPECT_EQ(
+        linesStartingWith(QStringLiteral("#.. Keylark : A logger's tune of 5 s was refused: 10 s")).size(),
+        1);
+    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : A logger's tune")).size(), 1);
+    release();
+    settle();
+    EXPECT_EQ(keyDownPeriods(),
+              (std::vector<std::pair<double, double>>{
+                  {0, 10000}, {11000, 12000}, {13000, 15000}, {16000, 19000}, {20000, 24000}}));
+}
+
+// A logger's text that waits behind the operator's beacon is dropped after twenty seconds, with "break"
+// and one line, and never keys when the beacon ends.
+TEST_F(ServiceTest, TextThatWaitsBehindTheBeaconIsDroppedNotKeyedLate)
+{
+    Gate later;
+    line.beforeSet = [&](int) {
+        gate.pass();
+        if (clock.elapsedMs() > 30000)
+            later.pass();
+    };
+    controller->cwBeaconTransmission();
+    ASSERT_EQ(controller->cwSendString(QStringLiteral("TT")), 0);
+    gate.waitUntilReached();
+    send("e^");
+    release();
+    later.waitUntilReached();
+    EXPECT_EVENTUALLY_EQ(replies, QStringList{"break\r\n"});
+    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : A logger's text waited more than 20 s")).size(),
+              1);
+    controller->cwBeaconDisarm();
+    later.open();
+    settle();
+    EXPECT_FALSE(console.log().contains(u'E'));
+}
+
+// A reply stored with ESC "h" counts against the queue's room as a text does, and so does the reply a
+// text asks for: a flood of them keeps no more than the room.
+TEST_F(ServiceTest, RepliesCountAgainstTheQueuesRoom)
+{
+    holdBeforeSet(1);
+    send("e");
+    ASSERT_TRUE(workerHeld());
+    for (quint16 port = 1; port <= 1000; ++port) {
+        send(escape + "h" + QByteArray(1000, 'x'), port);
+        send(QByteArray(100, 'e') + "^", port);
+        ASSERT_LE(service->held(), TextQueue::capacity);
+    }
+    EXPECT_GT(service->held(), TextQueue::capacity - 1003);
+    EXPECT_EQ(
+        linesStartingWith(QStringLiteral("#.. Keylark : A logger's reply of 1000 bytes does not fit")).size(),
+        1);
+    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : Network queue full")).size(), 1);
+    send(escape + "4");
+    EXPECT_EQ(service->held(), 0);
+    release();
+    settle();
+}
+
+// Each client hears its own replies: a text's own first, then the one it stored.
+TEST_F(ServiceTest, TwoSendersHearTheirOwnReplies)
+{
+    holdBeforeSet(1);
+    send("cq^", 40001);
+    ASSERT_TRUE(workerHeld());
+    send(escape + "hdone", 40002);
+    send("de^", 40002);
+    send(escape + "hnext", 40001);
+    release();
+    settle();
+    EXPECT_EQ(sent, (std::vector<Reply>{{"cq\r\n", 40001}, {"de\r\n", 40002}, {"hdone\r\n", 40002}}));
+    send("k", 40001);
+    settle();
+    EXPECT_EQ(sent.back(), (Reply{"hnext\r\n", 40001}));
+}
+
+// An abort from one client stops the other's texts too; every client that waits hears "break" once,
+// whether it waits for a text's reply, a stored reply, or both.
+TEST_F(ServiceTest, AbortTellsEveryClientThatWaitsOnce)
+{
+    holdBeforeSet(1);
+    send("aa^", 40001);
+    ASSERT_TRUE(workerHeld());
+    send(escape + "hb", 40002);
+    send("bb^", 40002);
+    send(escape + "hc", 40003);
+    send(escape + "4", 40001);
+    EXPECT_EQ(sent, (std::vector<Reply>{{"break\r\n", 40001}, {"break\r\n", 40002}, {"break\r\n", 40003}}));
+    release();
+    settle();
+    send("c", 40003);
+    settle();
+    EXPECT_EQ(sent.size(), 3u);
+    EXPECT_EQ(console.log(), QStringLiteral("<T>\n<T>C"));
+    EXPECT_EQ(service->held(), 0);
 }
 
 // A flood while the worker is held: the queue never holds more than its room and says so once.
@@ -258,16 +317,17 @@ TEST_F(ServiceTest, FloodStaysWithinTheQueueWithOneLine)
 {
     holdBeforeSet(1);
     send("e");
-    gate.waitUntilReached();
-    const QByteArray text(100, 'e');
+    ASSERT_TRUE(workerHeld());
+    const QByteArray text(150, 'e');
     for (int count = 0; count < 1000; ++count) {
         send(text + "^");
-        ASSERT_LE(service->queue().used(), TextQueue::capacity);
+        ASSERT_LE(service->held(), TextQueue::capacity);
     }
     EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : Network queue full")).size(), 1);
-    EXPECT_EQ(replies.count(QStringLiteral("break\r\n")), 1000 - TextQueue::capacity / 101);
+    // Each costs its 150 bytes and one more, and its reply of 152.
+    EXPECT_EQ(replies.count(QStringLiteral("break\r\n")), 1000 - TextQueue::capacity / 303);
     send(escape + "4");
-    gate.open();
+    release();
     settle();
     EXPECT_EQ(console.log(), QStringLiteral("<T>")); // stopped before its first character
     EXPECT_TRUE(keyDownPeriods().empty());
@@ -280,7 +340,7 @@ TEST_F(ServiceTest, TextLongerThanTheQueueIsDroppedWithALineThatSaysSo)
     settle();
     EXPECT_EQ(diagnostics(),
               QStringList{"#.. Keylark : A logger's text of 5000 bytes is longer than the network "
-                          "queue holds (4096 bytes); text dropped."});
+                          "queue holds (4096 bytes, with the replies it asks for); text dropped."});
     EXPECT_EQ(replies, QStringList{"break\r\n"});
     EXPECT_TRUE(keyDownPeriods().empty());
 }
@@ -318,81 +378,5 @@ INSTANTIATE_TEST_SUITE_P(Datagrams, HostileTest, ::testing::Values(
     HostileCase{QByteArray(300, 't'),                 QString(300, u'T')},
     HostileCase{QByteArray(5000, 't'),                {}}));   // more than the queue holds: dropped
 // clang-format on
-
-// ---- The socket ----
-
-quint16 freePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
-
-TEST_F(ServiceTest, ListensOnThisComputerAndAnswersOverUdp)
-{
-    EXPECT_EQ(service->state(), NetworkKeyingService::State::Off);
-    EXPECT_TRUE(service->stateText().isEmpty());
-    const quint16 port = freePort();
-    store->setValue(KLKNetworkPortKey, qint64(port));
-    store->setValue(KLKNetworkKeyingKey, true);
-    ASSERT_EQ(service->state(), NetworkKeyingService::State::Listening);
-    EXPECT_EQ(service->stateText(), QStringLiteral("Network: 127.0.0.1 port %1").arg(port));
-    EXPECT_EQ(service->port(), port);
-
-    QUdpSocket client;
-    ASSERT_TRUE(client.bind(QHostAddress::LocalHost, 0));
-    client.writeDatagram("e^", QHostAddress::LocalHost, port);
-    EXPECT_EVENTUALLY(client.hasPendingDatagrams());
-    EXPECT_EQ(client.receiveDatagram().data(), QByteArray("e\r\n"));
-    EXPECT_EQ(console.log(), QStringLiteral("<T>E"));
-
-    store->setValue(KLKNetworkKeyingKey, false);
-    EXPECT_EQ(service->state(), NetworkKeyingService::State::Off);
-    EXPECT_EQ(service->port(), 0);
-    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : Network keying is off.")).size(), 1);
-}
-
-TEST_F(ServiceTest, PortInUseLeavesKeylarkRunningWithoutTheService)
-{
-    QUdpSocket other;
-    ASSERT_TRUE(other.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
-    const quint16 port = other.localPort();
-    store->setValue(KLKNetworkPortKey, qint64(port));
-    store->setValue(KLKNetworkKeyingKey, true);
-    EXPECT_EQ(service->state(), NetworkKeyingService::State::Failed);
-    EXPECT_EQ(service->stateText(), QStringLiteral("Network keying off: port %1 is in use").arg(port));
-    EXPECT_EQ(
-        linesStartingWith(QStringLiteral("*** Keylark : Network keying cannot listen on 127.0.0.1 port %1 "
-                                         "(another program uses it); Keylark goes on without network keying.")
-                              .arg(port))
-            .size(),
-        1);
-    send("e"); // the engine still keys what reaches it
-    settle();
-    EXPECT_EQ(console.log(), QStringLiteral("<T>E"));
-}
-
-TEST_F(ServiceTest, PortOutsideItsRangeIsRefusedWithALine)
-{
-    store->setValue(KLKNetworkPortKey, qint64(80));
-    store->setValue(KLKNetworkKeyingKey, true);
-    EXPECT_EQ(service->state(), NetworkKeyingService::State::Failed);
-    EXPECT_EQ(
-        linesStartingWith(QStringLiteral("*** Keylark : Network keying port 80 is outside 1024 to 65535"))
-            .size(),
-        1);
-}
-
-TEST_F(ServiceTest, AllInterfacesAreAnExplicitChoiceThatSaysWhatItMeans)
-{
-    store->setValue(KLKNetworkPortKey, qint64(freePort()));
-    store->setValue(KLKNetworkAllInterfacesKey, true);
-    store->setValue(KLKNetworkKeyingKey, true);
-    ASSERT_EQ(service->state(), NetworkKeyingService::State::Listening);
-    EXPECT_TRUE(service->stateText().contains(QStringLiteral("all interfaces")));
-    EXPECT_EQ(
-        linesStartingWith(QStringLiteral("#.. Keylark : Network keying listens on all interfaces")).size(),
-        1);
-}
 
 } // namespace
