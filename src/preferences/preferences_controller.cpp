@@ -2,6 +2,7 @@
 
 #include "compose/keyer.h"
 #include "keying/serial_port_discovery.h"
+#include "network/allowed_senders.h"
 #include "preferences/keying_lines.h"
 #include "record/sent_record.h"
 #include "settings/setting_binding.h"
@@ -448,12 +449,16 @@ void PreferencesController::bindNetwork()
         [](const QVariant &index) { return QVariant(index.toInt() == 1); });
     bind(ui_->networkPortSpinBox, KLKNetworkPortKey)
         ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    bindText(ui_->networkAllowedSendersEdit, KLKNetworkAllowedSendersKey);
     showNetworkWarning();
 }
 
 void PreferencesController::showNetworkWarning()
 {
-    ui_->networkWarningLabel->setVisible(store_.boolValue(KLKNetworkAllInterfacesKey));
+    const bool everywhere = store_.boolValue(KLKNetworkAllInterfacesKey);
+    ui_->networkWarningLabel->setVisible(everywhere);
+    ui_->networkWhoMayKeyLabel->setText(
+        AllowedSenders::whoMayKey(everywhere, store_.stringValue(KLKNetworkAllowedSendersKey)));
 }
 
 void PreferencesController::bindLog()
@@ -538,7 +543,7 @@ void PreferencesController::settingChanged(const QString &key)
         showLineStates();
     else if (isGroupLabelKey(key))
         showGroupNames();
-    else if (key == KLKNetworkAllInterfacesKey)
+    else if (key == KLKNetworkAllInterfacesKey || key == KLKNetworkAllowedSendersKey)
         showNetworkWarning();
 }
 

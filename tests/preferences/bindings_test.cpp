@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
@@ -294,6 +295,20 @@ TEST_F(PreferencesTest, NetworkPaneStoresTheAddressChoiceAndWarnsForAllInterface
     store->setValue(KLKNetworkAllInterfacesKey, false);
     EXPECT_EQ(address->currentIndex(), 0);
     EXPECT_TRUE(warning->isHidden());
+}
+
+// The list of other computers that may key is stored as typed, and the pane says who may key.
+TEST_F(PreferencesTest, NetworkPaneStoresTheAllowedSendersAndSaysWhoMayKey)
+{
+    open();
+    auto *list = control<QPlainTextEdit>(QStringLiteral("networkAllowedSendersEdit"));
+    auto *who = control<QLabel>(QStringLiteral("networkWhoMayKeyLabel"));
+    EXPECT_EQ(who->text(), QStringLiteral("Only programs on this computer may key."));
+    control<QComboBox>(QStringLiteral("networkAddressComboBox"))->setCurrentIndex(1);
+    list->setFocus();
+    QTest::keyClicks(list, QStringLiteral("192.0.2.0/24"));
+    EXPECT_EQ(store->persistentValue(KLKNetworkAllowedSendersKey), QVariant(QStringLiteral("192.0.2.0/24")));
+    EXPECT_EQ(who->text(), QStringLiteral("Programs on this computer and on 192.0.2.0/24 may key."));
 }
 
 TEST_F(PreferencesTest, LineBoxesShowOnlyWhatKeysTheLine)
