@@ -70,6 +70,28 @@ def wait_for_edges(app, count, timeout=10):
     return len(app.edges()) >= count
 
 
+def check_abort(app, logger, start, what):
+    """Sends ESC 4 while an element is keyed: that element ends, no other starts, and the client that
+    waits for a reply hears 'break'. Returns the edges once the line rests."""
+    check(wait_for_edges(app, start + 20), f"{what} is being keyed")
+    deadline = time.monotonic() + 5
+    while app.edges()[-1][1] != DOWN and time.monotonic() < deadline:
+        time.sleep(0.002)
+    before = time.monotonic()
+    logger.send(ESC + b"4")
+    after = time.monotonic()
+    reply = logger.reply(timeout=5)
+    check(reply == b"break\r\n", f"{what}: the client that waits for a reply hears 'break' ({reply!r})")
+    edges = app.wait_until_quiet(up_bits=UP)
+    handling = 0.2  # s for the datagram to reach keylark's interface thread on a busy machine
+    dah = 3 * 1.2 / WPM
+    late = [t for t, bits in edges[start:] if bits == DOWN and t > after + handling]
+    check(not late, f"{what}: no element starts after the abort ({len(late)} did)")
+    check(edges[-1][0] <= after + handling + dah,
+          f"{what}: the line is key-up {(edges[-1][0] - before) * 1000:.0f} ms after the abort, within one element")
+    return edges
+
+
 def test_network_keying(program, preload, display, bus):
     workdir = ks.new_workdir()
     device = os.path.join(workdir, "ttyFAKE0")
@@ -106,25 +128,17 @@ def test_network_keying(program, preload, display, bus):
         logger.send(ESC + b"220")
         logger.send(b"paris paris paris^")
         logger.send(b"test")
-        check(wait_for_edges(app, start + 20), "the long text is being keyed")
-        # Abort while an element is keyed, so that it must end that element and start no other.
-        deadline = time.monotonic() + 5
-        while app.edges()[-1][1] != DOWN and time.monotonic() < deadline:
-            time.sleep(0.002)
-        before = time.monotonic()
-        logger.send(ESC + b"4")
-        after = time.monotonic()
-        reply = logger.reply(timeout=5)
-        check(reply == b"break\r\n", f"the client that waits for a reply hears 'break' ({reply!r})")
-        edges = app.wait_until_quiet(up_bits=UP)
-        handling = 0.2  # s for the datagram to reach keylark's interface thread on a busy machine
-        dah = 3 * 1.2 / WPM
-        late = [t for t, bits in edges[start:] if bits == DOWN and t > after + handling]
-        check(not late, f"no element starts after the abort ({len(late)} did)")
-        check(edges[-1][0] <= after + handling + dah,
-              f"the line is key-up {(edges[-1][0] - before) * 1000:.0f} ms after the abort, within one element")
+        edges = check_abort(app, logger, start, "a long text")
         text, _ = ks.decode(edges[start:], DOWN, WPM)
         check(len(text) < len("PARIS PARIS PARIS"), f"the text was cut short and the queue dropped ({text!r})")
+
+        # A burst of more texts than the service reads in one turn, and an abort a second later: it is heard.
+        start = len(edges)
+        for _ in range(64):
+            logger.send(b"paris ")
+        logger.send(b"paris ^")
+        time.sleep(1)
+        edges = check_abort(app, logger, start, "a burst of 65 texts")
 
         # Requests a logger must not make are refused; Keylark goes on keying.
         logger.send(ESC + b"5")
