@@ -3,6 +3,7 @@
 #include "keying/diagnostics.h"
 #include "keying/queued_keying.h"
 #include "keying/wait_clock.h"
+#include "network/request_notice.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
@@ -19,60 +20,6 @@ bool changesWhereTextsKey(const QString &key)
     return key == KLKPracticeModeKey || key == KLKSerialDeviceKey || key == KLKSerialStartUpOpenKey ||
            key == KLKSerialDTRKey || key == KLKSerialDTRReverseKey || key == KLKSerialRTSKey ||
            key == KLKSerialRTSReverseKey;
-}
-
-// What a request that Keylark accepts and ignores would set.
-QString ignoredSetting(char letter)
-{
-    switch (letter) {
-    case '3':
-        return QStringLiteral("the tone");
-    case '6':
-        return QStringLiteral("word mode");
-    case '9':
-        return QStringLiteral("the port (a request no longer in use)");
-    case 'a':
-        return QStringLiteral("PTT");
-    case 'b':
-        return QStringLiteral("the SSB source");
-    case 'd':
-        return QStringLiteral("the PTT delay");
-    case 'e':
-        return QStringLiteral("the band output");
-    case 'f':
-        return QStringLiteral("the sound system");
-    default:
-        return QStringLiteral("the volume");
-    }
-}
-
-QString rangeOf(char letter)
-{
-    switch (letter) {
-    case '2':
-        return QStringLiteral("a speed of %1 to %2 wpm")
-            .arg(RequestParser::lowestSpeed)
-            .arg(RequestParser::highestSpeed);
-    case '7':
-        return QStringLiteral("a weighting of -%1 to %1").arg(KeyingPiece::maxWeighting);
-    default:
-        return QStringLiteral("0 to %1 seconds of tuning").arg(KeyingPiece::maxTuneSeconds);
-    }
-}
-
-// A value as received, fit for one diagnostic line whatever bytes it holds.
-QString printable(const QByteArray &value)
-{
-    QString text;
-    for (const char byte : value.first(std::min<qsizetype>(value.size(), 16)))
-        text += byte >= 32 && byte < 127 ? QChar(byte) : QChar(u'?');
-    return value.size() > 16 ? text + QStringLiteral("…") : text;
-}
-
-QString letterText(char letter)
-{
-    return letter >= 32 && letter < 127 ? QString(QChar(letter))
-                                        : QStringLiteral("\\x%1").arg(uchar(letter), 2, 16, QChar(u'0'));
 }
 
 } // namespace
@@ -279,18 +226,8 @@ void NetworkKeyingService::handleRequest(const NetworkRequest &request, const Ne
     case Kind::Abort:
         abort();
         return;
-    case Kind::Exit:
-        reportOnce(QStringLiteral("5"),
-                   QStringLiteral("#.. Keylark : A logger asked Keylark to quit; refused: "
-                                  "only the operator quits Keylark."));
-        return;
     case Kind::Weighting:
         weighting_ = request.value;
-        return;
-    case Kind::Device:
-        reportOnce(QStringLiteral("8"),
-                   QStringLiteral("#.. Keylark : A logger asked Keylark to key another "
-                                  "device; refused: the port is chosen in Preferences."));
         return;
     case Kind::Tune:
         queueTune(request.value);
@@ -298,25 +235,9 @@ void NetworkKeyingService::handleRequest(const NetworkRequest &request, const Ne
     case Kind::Reply:
         storeReply(request, from);
         return;
-    case Kind::Ignored:
-        reportOnce(QString(QChar(request.letter)),
-                   QStringLiteral("#.. Keylark : A logger's request to set %1 was ignored: Keylark keys only "
-                                  "the line.")
-                       .arg(ignoredSetting(request.letter)));
-        return;
-    case Kind::Malformed:
-        reportOnce(
-            QStringLiteral("bad ") + QChar(request.letter),
-            QStringLiteral("#.. Keylark : A logger's request ESC \"%1\" with the value \"%2\" was ignored: "
-                           "it takes %3.")
-                .arg(QChar(request.letter), printable(request.text), rangeOf(request.letter)));
-        return;
-    case Kind::Unknown:
-        reportOnce(QStringLiteral("unknown ") + letterText(request.letter),
-                   request.letter == 0
-                       ? QStringLiteral("#.. Keylark : A logger's request held nothing after ESC; ignored.")
-                       : QStringLiteral("#.. Keylark : A logger's request ESC \"%1\" is unknown; ignored.")
-                             .arg(letterText(request.letter)));
+    default:
+        if (const std::optional<RequestNotice::Notice> notice = RequestNotice::of(request))
+            reportOnce(notice->kind, notice->line);
         return;
     }
 }

@@ -11,7 +11,7 @@ bool TextQueue::push(KeyingPiece piece, qsizetype cost)
     cost = std::max<qsizetype>(cost, 1);
     const int seconds = tuneSecondsOf(piece);
     std::scoped_lock lock(mutex_);
-    if (cost > capacity - used_ || seconds > tuneLimit - tuneSeconds_)
+    if (cost > capacity - used_)
         return false;
     lastPushed_ = std::max(lastPushed_, piece.id);
     entries_.push_back({std::move(piece), cost, seconds, clock_.now()});

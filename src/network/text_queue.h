@@ -9,8 +9,8 @@
 
 class WaitClock;
 
-// The network's texts that wait to be keyed, in the order they came, within a fixed room and a fixed time
-// of tuning. The service adds them on the interface thread; the transmission worker takes them on its own.
+// The network's texts that wait to be keyed, in the order they came, within a fixed room. The service adds
+// them on the interface thread; the transmission worker takes them on its own.
 // A text that waits too long while none of the queue is keyed (behind the operator's beacon, say) is
 // dropped, never keyed late. The signals are emitted on the thread that caused them.
 class TextQueue : public QObject, public TextSource
@@ -19,16 +19,15 @@ class TextQueue : public QObject, public TextSource
 
 public:
     static constexpr qsizetype capacity = 4096; // bytes of the requests that wait, each counted one more
-    static constexpr int tuneLimit = KeyingPiece::maxTuneSeconds; // seconds of tune that wait, in all
+    static constexpr int tuneLimit = KeyingPiece::maxTuneSeconds; // seconds of tune the service lets wait
     static constexpr std::int64_t staleAfter = 20'000'000'000;    // ns a text may wait while none keys
 
     explicit TextQueue(WaitClock &clock, QObject *parent = nullptr);
 
-    // Adds the piece when its cost fits in the room left and its tune in the seconds left; false, and
-    // nothing added, when it does not.
+    // Adds the piece when its cost fits in the room left; false, and nothing added, when it does not.
     bool push(KeyingPiece piece, qsizetype cost);
     qsizetype used() const;
-    int tuneSeconds() const;
+    int tuneSeconds() const; // of the tunes that wait
     bool isEmpty() const { return used() == 0; }
     // Drops the texts that have waited too long, unless one of the queue is being keyed.
     void expire();

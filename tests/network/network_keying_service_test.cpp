@@ -251,81 +251,48 @@ TEST_F(ServiceTest, TextThatWaitsBehindTheBeaconIsDroppedNotKeyedLate)
     EXPECT_FALSE(console.log().contains(u'E'));
 }
 
-// A reply stored with ESC "h" counts against the queue's room as a text does, and so does the reply a
-// text asks for: a flood of them keeps no more than the room.
-TEST_F(ServiceTest, RepliesCountAgainstTheQueuesRoom)
-{
-    holdBeforeSet(1);
-    send("e");
-    ASSERT_TRUE(workerHeld());
-    for (quint16 port = 1; port <= 1000; ++port) {
-        send(escape + "h" + QByteArray(1000, 'x'), port);
-        send(QByteArray(100, 'e') + "^", port);
-        ASSERT_LE(service->held(), TextQueue::capacity);
-    }
-    EXPECT_GT(service->held(), TextQueue::capacity - 1003);
-    EXPECT_EQ(
-        linesStartingWith(QStringLiteral("#.. Keylark : A logger's reply of 1000 bytes does not fit")).size(),
-        1);
-    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : Network queue full")).size(), 1);
-    send(escape + "4");
-    EXPECT_EQ(service->held(), 0);
-    release();
-    settle();
-}
-
-// Each client hears its own replies: a text's own first, then the one it stored.
-TEST_F(ServiceTest, TwoSendersHearTheirOwnReplies)
+// An abort from one client stops the other's texts too, and every client that waits hears "break" once,
+// for a text's reply, a stored reply, or both; each client hears its own replies, a text's own first.
+TEST_F(ServiceTest, EachClientHearsBreakOnceAndItsOwnReplies)
 {
     holdBeforeSet(1);
     send("cq^", 40001);
     ASSERT_TRUE(workerHeld());
     send(escape + "hdone", 40002);
     send("de^", 40002);
-    send(escape + "hnext", 40001);
-    release();
-    settle();
-    EXPECT_EQ(sent, (std::vector<Reply>{{"cq\r\n", 40001}, {"de\r\n", 40002}, {"hdone\r\n", 40002}}));
-    send("k", 40001);
-    settle();
-    EXPECT_EQ(sent.back(), (Reply{"hnext\r\n", 40001}));
-}
-
-// An abort from one client stops the other's texts too; every client that waits hears "break" once,
-// whether it waits for a text's reply, a stored reply, or both.
-TEST_F(ServiceTest, AbortTellsEveryClientThatWaitsOnce)
-{
-    holdBeforeSet(1);
-    send("aa^", 40001);
-    ASSERT_TRUE(workerHeld());
-    send(escape + "hb", 40002);
-    send("bb^", 40002);
     send(escape + "hc", 40003);
     send(escape + "4", 40001);
     EXPECT_EQ(sent, (std::vector<Reply>{{"break\r\n", 40001}, {"break\r\n", 40002}, {"break\r\n", 40003}}));
     release();
     settle();
-    send("c", 40003);
+    sent.clear();
+    for (const QByteArray &request : {QByteArray("aa^"), escape + "hb", QByteArray("bb^")})
+        send(request, request == "aa^" ? 40001 : 40002);
+    send("c", 40003); // its stored reply went with the abort
     settle();
-    EXPECT_EQ(sent.size(), 3u);
-    EXPECT_EQ(console.log(), QStringLiteral("<T>\n<T>C"));
+    EXPECT_EQ(sent, (std::vector<Reply>{{"aa\r\n", 40001}, {"bb\r\n", 40002}, {"hb\r\n", 40002}}));
+    EXPECT_EQ(console.log(), QStringLiteral("<T>\n<T>AABBC"));
     EXPECT_EQ(service->held(), 0);
 }
 
-// A flood while the worker is held: the queue never holds more than its room and says so once.
+// A flood of texts and stored replies while the worker is held: every byte kept counts, a text's own reply
+// and a stored one as the text does, and the queue never holds more than its room and says so once.
 TEST_F(ServiceTest, FloodStaysWithinTheQueueWithOneLine)
 {
     holdBeforeSet(1);
     send("e");
     ASSERT_TRUE(workerHeld());
-    const QByteArray text(150, 'e');
-    for (int count = 0; count < 1000; ++count) {
-        send(text + "^");
+    for (quint16 client = 1; client <= 1000; ++client) {
+        send(escape + "h" + QByteArray(1000, 'x'), client); // 1003 bytes
+        send(QByteArray(150, 'e') + "^", client);           // 151, and its reply of 152
         ASSERT_LE(service->held(), TextQueue::capacity);
     }
+    EXPECT_EQ(service->held(), 3 * (1003 + 303));
     EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : Network queue full")).size(), 1);
-    // Each costs its 150 bytes and one more, and its reply of 152.
-    EXPECT_EQ(replies.count(QStringLiteral("break\r\n")), 1000 - TextQueue::capacity / 303);
+    EXPECT_EQ(
+        linesStartingWith(QStringLiteral("#.. Keylark : A logger's reply of 1000 bytes does not fit")).size(),
+        1);
+    EXPECT_EQ(replies.count(QStringLiteral("break\r\n")), 997);
     send(escape + "4");
     release();
     settle();

@@ -7,10 +7,8 @@
 
 namespace {
 
-KeyingPiece piece(std::uint64_t id, int tune = 0)
+KeyingPiece piece(std::uint64_t id)
 {
-    if (tune > 0)
-        return {id, {{KeyingStep::Kind::Tune, tune}}};
     return {id, {{KeyingStep::Kind::Character, 'E'}}};
 }
 
@@ -42,20 +40,6 @@ TEST_F(TextQueueTest, EveryPieceCostsAtLeastOne)
     for (int id = 1; id <= TextQueue::capacity; ++id)
         ASSERT_TRUE(queue.push(piece(id), 0));
     EXPECT_FALSE(queue.push(piece(0), 0));
-}
-
-// The seconds of the tunes that wait count against one limit; the one taken to be keyed no longer does.
-TEST_F(TextQueueTest, TunesThatWaitHoldTenSecondsInAll)
-{
-    EXPECT_TRUE(queue.push(piece(1, 10), 1));
-    EXPECT_FALSE(queue.push(piece(2, 1), 1));
-    EXPECT_EQ(queue.takePiece()->id, 1u);
-    EXPECT_TRUE(queue.push(piece(3, 6), 1));
-    EXPECT_TRUE(queue.push(piece(4, 4), 1));
-    EXPECT_FALSE(queue.push(piece(5, 1), 1));
-    EXPECT_EQ(queue.tuneSeconds(), 10);
-    queue.dropPieces();
-    EXPECT_EQ(queue.tuneSeconds(), 0);
 }
 
 TEST_F(TextQueueTest, DropEmptiesItAndNamesTheLastPieceItHeld)
@@ -121,7 +105,6 @@ TEST_P(AgeTest, TextsThatWaitTooLongAreDroppedNotKeyed)
 INSTANTIATE_TEST_SUITE_P(Waits, AgeTest, ::testing::Values(
     AgeCase{"JustInTime",         "p2t",        {1},       {}},
     AgeCase{"TooLate",            "p2+t",       {},        {1}},
-    AgeCase{"TooLateIsExpired",   "p2+e",       {},        {1}},
     AgeCase{"OnlyTheOldest",      "p1pp1+t",    {2},       {1}},
     AgeCase{"BehindItsOwnTexts",  "ppt9kt",     {1, 2},    {}},
     AgeCase{"NotWhileOneKeys",    "ppt9e",      {1},       {}},

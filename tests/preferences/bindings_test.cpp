@@ -306,9 +306,12 @@ TEST_F(PreferencesTest, NetworkPaneStoresTheAllowedSendersAndSaysWhoMayKey)
     EXPECT_EQ(who->text(), QStringLiteral("Only programs on this computer may key."));
     control<QComboBox>(QStringLiteral("networkAddressComboBox"))->setCurrentIndex(1);
     list->setFocus();
-    QTest::keyClicks(list, QStringLiteral("192.0.2.0/24"));
-    EXPECT_EQ(store->persistentValue(KLKNetworkAllowedSendersKey), QVariant(QStringLiteral("192.0.2.0/24")));
-    EXPECT_EQ(who->text(), QStringLiteral("Programs on this computer and on 192.0.2.0/24 may key."));
+    QTest::keyClicks(list, QStringLiteral("192.0.2.0/24 ::ffff:192.0.2.9 nonsense"));
+    EXPECT_EQ(store->persistentValue(KLKNetworkAllowedSendersKey),
+              QVariant(QStringLiteral("192.0.2.0/24 ::ffff:192.0.2.9 nonsense")));
+    EXPECT_EQ(who->text(),
+              QStringLiteral("Programs on this computer and on 192.0.2.0/24, 192.0.2.9 may key. Not "
+                             "an address, left out: nonsense."));
 }
 
 TEST_F(PreferencesTest, LineBoxesShowOnlyWhatKeysTheLine)
