@@ -22,12 +22,11 @@ std::int64_t SampleClock::origin(std::int64_t now, std::int64_t position) const
     return now - position * nanosPerSecond / rate_;
 }
 
-void SampleClock::written(std::int64_t now, std::int64_t position)
+void SampleClock::written(std::int64_t began, std::int64_t now, std::int64_t position)
 {
     const std::int64_t origin = this->origin(now, position);
-    if (known_ && now - lastWrite_ > stallLimit)
+    if (now - began > stallLimit)
         reset();
-    lastWrite_ = now;
     if (!known_) {
         known_ = true;
         best_ = previous_ = origin;

@@ -9,6 +9,7 @@
 #include "sidetone/audio_output.h"
 #include "sidetone/sample_clock.h"
 #include "sidetone/tone_generator.h"
+#include "sidetone/tone_placement.h"
 
 #include <array>
 #include <atomic>
@@ -37,12 +38,20 @@ struct Sidetone::State
 namespace {
 
 constexpr auto endWait = 1s; // how long Keylark's end waits for the audio thread
+constexpr std::int64_t nanosPerSecond = 1'000'000'000;
 
 void discardEvents(TimelineQueue &queue)
 {
     KeyEvent event;
     while (queue.take(event)) {
     }
+}
+
+QString leftOutLine(std::size_t count)
+{
+    return count == 1 ? QStringLiteral("#.. Keylark : 1 sidetone tone left out: the sound device was late.")
+                      : QStringLiteral("#.. Keylark : %1 sidetone tones left out: the sound device was late.")
+                            .arg(count);
 }
 
 } // namespace
@@ -89,10 +98,13 @@ void Sidetone::run(std::shared_ptr<State> state)
 {
     ToneGenerator generator;
     SampleClock sampleClock(ToneGenerator::sampleRate, placementMargin);
+    TonePlacement placement(ToneGenerator::sampleRate);
     std::array<std::int16_t, chunkSamples> chunk{};
     bool open = false;
     bool reported = false;
     std::int64_t nextTry = 0;
+    std::size_t reportedLeftOut = 0;
+    std::int64_t nextReport = 0;
     while (!state->ending) {
         if (!open && state->enabled && state->clock.now() >= nextTry) {
             QString reason;
@@ -103,6 +115,7 @@ void Sidetone::run(std::shared_ptr<State> state)
             reported = reported || !open;
             nextTry = state->clock.now() + retryInterval;
             sampleClock.reset();
+            placement.restart();
         }
         // Switched off, the stream closes once the tone that sounds has ended; switched on again, it opens
         // at once rather than when a missing device would next be tried.
@@ -123,14 +136,22 @@ void Sidetone::run(std::shared_ptr<State> state)
             generator.setEnabled(state->enabled);
             generator.setPitch(state->pitch);
             generator.setVolume(state->volume);
-            const std::int64_t at = sampleClock.sampleAt(event.instant).value_or(generator.position());
-            if (at < generator.position() - lateLimit) {
+            const auto at = placement.place(event, sampleClock.sampleAt(event.instant), generator.position());
+            if (!at) {
                 ++state->late;
                 continue;
             }
-            generator.schedule(at, event.length * ToneGenerator::sampleRate / 1'000'000'000);
+            generator.schedule(*at, event.length * ToneGenerator::sampleRate / nanosPerSecond);
+        }
+        // Each tone left out is told once; a stall that leaves out many is told in one line.
+        const std::size_t leftOut = state->queue.dropped() + state->late;
+        if (leftOut > reportedLeftOut && state->clock.now() >= nextReport) {
+            Diagnostics::out(leftOutLine(leftOut - reportedLeftOut));
+            reportedLeftOut = leftOut;
+            nextReport = state->clock.now() + reportInterval;
         }
         generator.render(chunk.data(), chunk.size());
+        const std::int64_t before = state->clock.now();
         if (!state->output->write(chunk.data(), chunk.size())) {
             if (!reported)
                 Diagnostics::out(
@@ -140,7 +161,9 @@ void Sidetone::run(std::shared_ptr<State> state)
             open = false;
             continue;
         }
-        sampleClock.written(state->clock.now(), generator.position());
+        const std::int64_t now = state->clock.now();
+        sampleClock.written(before, now, generator.position());
+        placement.written(now, now - before);
     }
     if (open)
         state->output->close();

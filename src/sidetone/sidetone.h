@@ -11,21 +11,22 @@ class WaitClock;
 
 // The sidetone: a tone through the sound card that follows the element timeline, on the air and in
 // practice alike. Each key-down is placed in the audio stream from its own instant and planned length, a
-// fixed few milliseconds after it, so every tone is as long as its element and starts equally late. The
-// audio runs on a thread of its own, and the worker only ever offers it events: a missing, failed or
-// stalled sound device leaves the keying untouched. Without a device Keylark says so once and stays silent;
-// it tries the device again now and then.
+// steady delay after it and in the rhythm of the key-downs (TonePlacement), so every tone is as long as its
+// element and starts equally late. The audio runs on a thread of its own, and the worker only ever offers
+// it events: a missing, failed or stalled sound device leaves the keying untouched. Without a device Keylark
+// says so once and stays silent; it tries the device again now and then. A tone left out is counted and
+// told once, in a line that the status bar shows.
 class Sidetone : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr std::size_t chunkSamples = 120;     // 2.5 ms written at a time
-    static constexpr std::int64_t placementMargin = 192; // samples: one chunk and 1.5 ms for a late wake-up
-    static constexpr std::int64_t retryInterval = 5'000'000'000; // ns between two tries of a missing device
-    // Samples by which a tone may come later than its place and still sound; one that would come later
-    // (the stream stalled or was starting) is left out, so that the tones after it keep their places.
-    static constexpr std::int64_t lateLimit = 2400; // 50 ms
+    static constexpr std::size_t chunkSamples = 120; // 2.5 ms written at a time
+    // Samples: one chunk and 10 ms by which the audio thread may wake late on a busy machine and still place
+    // a tone where it belongs.
+    static constexpr std::int64_t placementMargin = 600;
+    static constexpr std::int64_t retryInterval = 5'000'000'000;  // ns between two tries of a missing device
+    static constexpr std::int64_t reportInterval = 1'000'000'000; // ns between two lines of tones left out
 
     // clock: nullptr means the monotonic clock the worker waits on.
     Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_ptr<AudioOutput> output,
@@ -35,7 +36,7 @@ public:
     Sidetone(const Sidetone &) = delete;
     Sidetone &operator=(const Sidetone &) = delete;
 
-    // Key-downs that found the listener's queue full, or came too late to be heard in their place.
+    // Key-downs that found the listener's queue full, or came too late to be heard in their place (left out).
     std::size_t dropped() const;
 
 private:

@@ -10,13 +10,15 @@ constexpr std::int64_t chunkNanos = 2'500'000; // its playing time
 constexpr std::int64_t margin = 192;
 constexpr std::int64_t start = 1'000'000'000'000; // ns
 
-// Writes n chunks from position on, each returning lateBy(i) ns after the stream took it.
+// Writes n chunks from position on, each returning lateBy(i) ns after the stream took it, made a chunk's time
+// before the stream took it.
 template <typename Late>
 void play(SampleClock &clock, std::int64_t t0, std::int64_t position, int n, Late lateBy)
 {
     for (int i = 1; i <= n; ++i) {
         position += chunk;
-        clock.written(t0 + position * 1'000'000'000 / rate + lateBy(i), position);
+        const std::int64_t taken = t0 + position * 1'000'000'000 / rate;
+        clock.written(taken - chunkNanos, taken + lateBy(i), position);
     }
 }
 
@@ -54,11 +56,23 @@ TEST(SampleClock, AStallIsLearntAfresh)
     SampleClock clock(rate, margin);
     // Filling the buffer: the first chunks return at once, before the stream plays.
     for (int i = 1; i <= 4; ++i)
-        clock.written(start, i * chunk);
+        clock.written(start, start, i * chunk);
     const std::int64_t stall = 1'000'000'000;
-    play(clock, start + stall, 4 * chunk, 100, [](int) { return std::int64_t(0); });
+    clock.written(start, start + stall + 5 * chunkNanos, 5 * chunk); // waited through the stall
+    play(clock, start + stall, 5 * chunk, 100, [](int) { return std::int64_t(0); });
     const std::int64_t instant = start + stall + 400'000'000;
     EXPECT_EQ(clock.sampleAt(instant), 400 * 48 + margin);
+}
+
+// Keylark's own thread held up for 30 ms: the stream played on, so its chunks are taken at once when the
+// thread comes back, and what was learnt still holds.
+TEST(SampleClock, AThreadHeldUpKeepsTheMapping)
+{
+    SampleClock clock(rate, margin);
+    play(clock, start, 0, 200, [](int) { return std::int64_t(0); });
+    const std::int64_t late = start + 200 * chunkNanos + 30'000'000;
+    clock.written(late, late, 201 * chunk);
+    EXPECT_EQ(clock.sampleAt(start + 1'000'000'000), 48'000 + margin);
 }
 
 } // namespace

@@ -188,7 +188,7 @@ TEST_F(SidetoneTest, ToneTooLateForItsPlaceIsLeftOut)
     makeSidetone();
     ASSERT_TRUE(output->waitForOpens(1));
     output->play(40);
-    const std::int64_t stale = clock.now() - 60'000'000; // 60 ms ago: 2880 samples, beyond the limit
+    const std::int64_t stale = clock.now() - 80'000'000; // beyond the margin and the late limit
     timeline.publish({KeyEvent::Edge::Down, stale, 30'000'000});
     timeline.publish({KeyEvent::Edge::Down, clock.now(), 30'000'000});
     output->play(40);
