@@ -4,12 +4,14 @@
 
 struct pa_simple;
 
-// The sound server's playback stream (PulseAudio, or PipeWire through its PulseAudio service) with a
-// buffer of a few milliseconds, so that a tone starts soon after its key-down.
+// The sound server's playback stream (PulseAudio, or PipeWire through its PulseAudio service). Its buffer
+// is what the server plays while Keylark's audio thread waits for the processor: a busy 2-core machine
+// holds a thread up for tens of milliseconds, and a buffer that runs dry breaks a tone (PulseAudio skips
+// what came late) or moves every later one (PipeWire makes the buffer longer).
 class PulseOutput : public AudioOutput
 {
 public:
-    static constexpr int bufferMs = 10;
+    static constexpr int bufferMs = 40;
 
     ~PulseOutput() override;
 
