@@ -177,7 +177,8 @@ class Keylark:
     """One run of the program on its own settings file and stand-in serial device, on the given session
     bus address or with none."""
 
-    def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:", extra_env=None):
+    def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:", extra_env=None,
+                 settle=0.3):
         self.workdir = workdir
         self.line_log = os.path.join(workdir, "line.log")
         config = os.path.join(workdir, "config", "Keylark")
@@ -202,11 +203,12 @@ class Keylark:
                                         stderr=open(self.stderr_path, "w"))
         try:
             self.window = self.own_window(timeout=20)
+            self.shown = time.monotonic()
             self.xdotool("windowfocus", "--sync", self.window)
         except BaseException:
             self.end()
             raise
-        time.sleep(0.3)
+        time.sleep(settle)
 
     def windows(self, *criteria):
         """This run's windows that meet all the xdotool search criteria (a name pattern goes last): never

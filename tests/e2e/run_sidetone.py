@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
-"""End-to-end test of the sidetone: the real keylark under Xvfb in practice mode, playing into a null sink
-of a PulseAudio server this test starts on its own, whose monitor is recorded and measured.
+"""End-to-end test of the sidetone: the real keylark under Xvfb, keying the stand-in serial device, playing
+into a null sink of a sound server this test starts on its own (PulseAudio, and PipeWire with its PulseAudio
+service where its packages are installed), whose monitor is recorded and measured. Keylark starts together
+with the server and sends at once, as an operator who starts it and presses a function key. The sidetone
+follows the same timeline on the air as in practice; on the air the stand-in device's log tells when the
+keying engine keyed each element, so each tone is checked against its own key-down.
 
 Usage: run_sidetone.py KEYLARK FAKE_SERIAL_LIBRARY
 Exits 0 on success, 1 on failure, 77 (skipped, saying why) when a program it needs is missing."""
@@ -16,14 +20,26 @@ import tempfile
 import time
 
 import keylark_session as ks
+import sound_server
 
 WPM = 20
 DIT = 1.2 / WPM
-RATE = 48000
+RATE = sound_server.RATE
 PITCH = 700
-ONSET_TOLERANCE = 0.003  # s, each onset against the ideal timeline from the first
-LENGTH_TOLERANCE = 0.002  # s, each tone's length against its element's
-AUDIO_TOOLS = {"pulseaudio": "pulseaudio", "parecord": "pulseaudio-utils"}
+VOLUME = 50
+TEXT = "PARIS"
+SEND_WITHIN = 0.5  # s from the window appearing to the text going out
+START_HOLD = 2.0  # s a sound server may hold a new stream back (a null sink that idles renders 2 s at a time)
+# The limits follow from what the sidetone promises: each tone as long as its element to the sample (the
+# half-amplitude points found here are within a few hundredths of a millisecond of it), and as far from the
+# tone before as its key-down was from the key-down before, within a millisecond (it places each tone from
+# its key-down's own instant and lets the stream's clock move a tone by half a millisecond at most).
+LENGTH_TOLERANCE = 0.0005  # s
+STEP_TOLERANCE = 0.001  # s
+DOWN = 2  # DTR keys the transmitter
+# The recorder asks for no shorter a buffer than the sidetone does, lest it make the server run tighter
+# than it would for Keylark alone.
+BUFFER_MS = 40
 failures = []
 
 
@@ -47,45 +63,14 @@ def ideal_timeline(text):
     return elements
 
 
-class NullSink:
-    """A private PulseAudio with one null sink and a socket of its own; nothing else on the machine hears
-    it or is heard by it."""
-
-    def __init__(self, directory):
-        self.socket = os.path.join(directory, "pulse.sock")
-        env = dict(ks.isolated_environment(), HOME=directory, XDG_RUNTIME_DIR=directory)
-        self.env = dict(env, PULSE_SERVER="unix:" + self.socket)
-        self.log = open(os.path.join(directory, "pulseaudio.log"), "w")
-        self.process = subprocess.Popen(
-            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--log-target=stderr", f"--load=module-null-sink sink_name=keylark_null rate={RATE} channels=1",
-             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + self.socket],
-            env=env, stdout=subprocess.DEVNULL, stderr=self.log)
-        deadline = time.monotonic() + 10
-        while not self.ready():
-            if self.process.poll() is not None or time.monotonic() > deadline:
-                self.stop()
-                raise RuntimeError("pulseaudio did not start (see pulseaudio.log)")
-            time.sleep(0.1)
-
-    def ready(self):
-        return subprocess.run(["pactl", "info"], env=self.env, capture_output=True, timeout=10).returncode == 0
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(timeout=10)
-        self.log.close()
-
-
 class Recording:
     """The null sink's monitor, recorded raw: 16-bit mono samples at 48 kHz."""
 
-    def __init__(self, sink, path):
+    def __init__(self, server, path):
         self.path = path
         self.process = subprocess.Popen(
-            ["parecord", "--device=keylark_null.monitor", "--raw", "--format=s16le", f"--rate={RATE}",
-             "--channels=1", "--latency-msec=10", path], env=sink.env)
+            ["parecord", f"--device={sound_server.SINK}.monitor", "--raw", "--format=s16le", f"--rate={RATE}",
+             "--channels=1", f"--latency-msec={BUFFER_MS}", path], env=server.env)
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
@@ -107,12 +92,10 @@ def envelope(samples):
 
 
 def tones(samples):
-    """(onset, length) in seconds of every tone, between the points where it passes half its peak."""
+    """(onset, length) in seconds of every tone, between the points where it passes half the amplitude the
+    volume gives: a tone broken by the sound server counts as two."""
     amplitude = envelope(samples)
-    peak = max(amplitude, default=0)
-    if peak < 100:
-        return []
-    half = peak / 2
+    half = (VOLUME / 100) ** 2 * 32000 / 2
     found, start = [], None
     for n in range(1, len(amplitude)):
         before, now = amplitude[n - 1], amplitude[n]
@@ -125,49 +108,50 @@ def tones(samples):
     return found
 
 
-def test_paris_in_practice(program, preload, display, bus, workdir):
-    sink = NullSink(workdir)
-    try:
-        # A port and a line are set, so that a transmission on the air would key the stand-in device.
-        settings = {"practiceMode": True, "wpm": WPM, "sidetone": True, "sidetonePitch": PITCH,
-                    "sidetoneVolume": 50, "transmitKeyEquiv": True,
-                    "serialDevice": os.path.join(workdir, "ttyFAKE0"), "serialDTR": True}
-        extra = {"PULSE_SERVER": "unix:" + sink.socket}
+def test_paris(name, program, preload, display, bus, workdir):
+    print(f"-- on {name}", flush=True)
+    settings = {"practiceMode": False, "wpm": WPM, "sidetone": True, "sidetonePitch": PITCH,
+                "sidetoneVolume": VOLUME, "messageG1F1": TEXT.lower(),
+                "serialDevice": os.path.join(workdir, "ttyFAKE0"), "serialDTR": True}
+    with sound_server.SoundServer(name) as server:
+        extra = {k: v for k, v in server.env.items() if k.startswith("PULSE_")}
+        # PulseAudio's recorder joins once Keylark's new stream is held back, so that the held start is heard
+        # as an operator hears it. PipeWire's joins first: a node joining the graph makes PipeWire change how
+        # it runs, and what plays at that moment breaks.
+        path = os.path.join(workdir, "monitor.raw")
+        recording = Recording(server, path) if name == "pipewire" else None
         with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
-                        extra_env=extra) as app:
-            recording = Recording(sink, os.path.join(workdir, "monitor.raw"))
-            time.sleep(2.0)  # a sink just started holds a new stream back for a moment
-            app.type_text("paris")
-            app.key("Return")
-            last_at, last_length = ideal_timeline("PARIS")[-1]
-            time.sleep(last_at + last_length + 1.5)
+                        extra_env=extra, settle=0) as app:
+            recording = recording or Recording(server, path)
+            app.key("F1")
+            sent = time.monotonic()
+            last_at, last_length = ideal_timeline(TEXT)[-1]
+            time.sleep(START_HOLD + last_at + last_length + 0.5)
             samples = recording.stop()
             status = app.quit()
             out, err = app.output()
-        check(status == 0, f"keylark ends with status 0 (got {status})")
-        check("Serial open error" not in out, "practice opens no port: no \"Serial open error\"")
-        check("No sound device" not in out, "the sidetone found the null sink")
-        check(not ks.read_edges(app.line_log), "practice keys no serial line")
-        heard = tones(samples)
-        ideal = ideal_timeline("PARIS")
-        loudest = max((abs(sample) for sample in samples), default=0)
-        check(len(heard) == len(ideal), f"{len(ideal)} elements of PARIS are heard (heard {len(heard)} in "
-              f"{len(samples) / RATE:.2f} s recorded, loudest sample {loudest})")
-        if len(heard) != len(ideal):
-            return
-        first = heard[0][0]
-        onset_errors = [abs((at - first) - want) for (at, _), (want, _) in zip(heard, ideal)]
-        length_errors = [abs(length - want) for (_, length), (_, want) in zip(heard, ideal)]
-        check(max(onset_errors) <= ONSET_TOLERANCE,
-              f"every onset within {ONSET_TOLERANCE * 1000:.0f} ms of the ideal timeline "
-              f"(worst {max(onset_errors) * 1000:.2f} ms)")
-        check(max(length_errors) <= LENGTH_TOLERANCE,
-              f"every tone within {LENGTH_TOLERANCE * 1000:.0f} ms of its element's length "
-              f"(worst {max(length_errors) * 1000:.2f} ms)")
-        letters = letters_of(heard)
-        check(letters == "PARIS", f"the tones spell PARIS in five characters (heard {letters!r})")
-    finally:
-        sink.stop()
+    check(sent - app.shown <= SEND_WITHIN, f"the text went out within {SEND_WITHIN} s of the window showing "
+          f"(after {sent - app.shown:.2f} s)")
+    check(status == 0, f"keylark ends with status 0 (got {status})")
+    check("No sound device" not in out, "the sidetone found the null sink")
+    check("left out" not in out, "the sidetone left no tone out" + (f" ({out.strip()})" if "left out" in out else ""))
+    keyed = ks.marks(ks.read_edges(app.line_log), DOWN)
+    heard = tones(samples)
+    ideal = ideal_timeline(TEXT)
+    check(len(keyed) == len(ideal), f"the engine keyed the {len(ideal)} elements of {TEXT} (keyed {len(keyed)})")
+    check(len(heard) == len(ideal), f"{len(ideal)} elements of {TEXT} are heard (heard {len(heard)} in "
+          f"{len(samples) / RATE:.2f} s recorded)")
+    if len(heard) != len(ideal) or len(keyed) != len(ideal):
+        print("     heard (onset s, length ms): " + ", ".join(f"{at:.4f} {length * 1000:.2f}" for at, length in heard))
+        return
+    steps = [abs((b[0] - a[0]) - (y[0] - x[0])) for a, b, x, y in zip(heard, heard[1:], keyed, keyed[1:])]
+    length_errors = [abs(length - want) for (_, length), (_, want) in zip(heard, ideal)]
+    check(max(steps) <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
+          f"{STEP_TOLERANCE * 1000:.0f} ms (worst {max(steps) * 1000:.2f} ms)")
+    check(max(length_errors) <= LENGTH_TOLERANCE, f"every tone within {LENGTH_TOLERANCE * 1000:.1f} ms of its "
+          f"element's length (worst {max(length_errors) * 1000:.3f} ms)")
+    letters = letters_of(heard)
+    check(letters == TEXT, f"the tones spell {TEXT} (heard {letters!r})")
 
 
 def letters_of(heard):
@@ -184,18 +168,25 @@ def letters_of(heard):
 
 def main():
     program, preload = sys.argv[1], sys.argv[2]
-    missing = ks.missing_tools() + [package for tool, package in AUDIO_TOOLS.items() if shutil.which(tool) is None]
-    if shutil.which("pactl") is None and "pulseaudio-utils" not in missing:
-        missing.append("pulseaudio-utils")
+    missing = ks.missing_tools()
     if missing:
-        print("SKIPPED: the sidetone test needs the Debian packages " + " ".join(sorted(set(missing))))
+        print("SKIPPED: the sidetone test needs the Debian packages " + " ".join(missing))
         return ks.SKIP
-    workdir = tempfile.mkdtemp(prefix="keylark-sidetone-")
-    try:
-        with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
-            test_paris_in_practice(program, preload, xvfb.display, bus.address, workdir)
-    finally:
-        shutil.rmtree(workdir, ignore_errors=True)
+    ran = 0
+    for name in sound_server.PROGRAMS:
+        missing = sound_server.missing_packages(name)
+        if missing:
+            print(f"SKIPPED on {name}: it needs the Debian packages " + " ".join(missing), flush=True)
+            continue
+        workdir = tempfile.mkdtemp(prefix="keylark-sidetone-")
+        try:
+            with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
+                test_paris(name, program, preload, xvfb.display, bus.address, workdir)
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
+        ran += 1
+    if not ran:
+        return ks.SKIP
     print(f"{len(failures)} failure(s)" if failures else "all passed")
     return 1 if failures else 0
 
