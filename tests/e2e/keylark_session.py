@@ -178,7 +178,7 @@ class Keylark:
     bus address or with none."""
 
     def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:", extra_env=None,
-                 settle=0.3):
+                 settle=0.3, arguments=()):
         self.workdir = workdir
         self.line_log = os.path.join(workdir, "line.log")
         config = os.path.join(workdir, "config", "Keylark")
@@ -199,7 +199,7 @@ class Keylark:
         self.stdout_path = os.path.join(workdir, "stdout.txt")
         self.stderr_path = os.path.join(workdir, "stderr.txt")
         self.tool_env = {k: v for k, v in env.items() if k != "LD_PRELOAD"}
-        self.process = subprocess.Popen([program], env=env, stdout=open(self.stdout_path, "w"),
+        self.process = subprocess.Popen([program, *arguments], env=env, stdout=open(self.stdout_path, "w"),
                                         stderr=open(self.stderr_path, "w"))
         try:
             self.window = self.own_window(timeout=20)

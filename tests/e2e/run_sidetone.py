@@ -4,7 +4,8 @@ into a null sink of a sound server this test starts on its own (PulseAudio, and 
 service where its packages are installed), whose monitor is recorded and measured. Keylark starts together
 with the server and sends at once, as an operator who starts it and presses a function key. The sidetone
 follows the same timeline on the air as in practice; on the air the stand-in device's log tells when the
-keying engine keyed each element, so each tone is checked against its own key-down.
+keying engine keyed each element, so each tone is checked against its own key-down. On PulseAudio the text
+is also typed and sent in practice mode, where the stand-in device must stay untouched.
 
 Usage: run_sidetone.py KEYLARK FAKE_SERIAL_LIBRARY
 Exits 0 on success, 1 on failure, 77 (skipped, saying why) when a program it needs is missing."""
@@ -108,50 +109,73 @@ def tones(samples):
     return found
 
 
-def test_paris(name, program, preload, display, bus, workdir):
-    print(f"-- on {name}", flush=True)
-    settings = {"practiceMode": False, "wpm": WPM, "sidetone": True, "sidetonePitch": PITCH,
-                "sidetoneVolume": VOLUME, "messageG1F1": TEXT.lower(),
-                "serialDevice": os.path.join(workdir, "ttyFAKE0"), "serialDTR": True}
-    with sound_server.SoundServer(name) as server:
-        extra = {k: v for k, v in server.env.items() if k.startswith("PULSE_")}
-        # PulseAudio's recorder joins once Keylark's new stream is held back, so that the held start is heard
-        # as an operator hears it. PipeWire's joins first: a node joining the graph makes PipeWire change how
-        # it runs, and what plays at that moment breaks.
-        path = os.path.join(workdir, "monitor.raw")
-        recording = Recording(server, path) if name == "pipewire" else None
-        with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
-                        extra_env=extra, settle=0) as app:
-            recording = recording or Recording(server, path)
-            app.key("F1")
-            sent = time.monotonic()
-            last_at, last_length = ideal_timeline(TEXT)[-1]
-            time.sleep(START_HOLD + last_at + last_length + 0.5)
-            samples = recording.stop()
-            status = app.quit()
-            out, err = app.output()
+def play(server, program, preload, display, bus, workdir, arguments=()):
+    """Starts keylark on the server with the arguments, sends at once with F1 and records the sink until the
+    text has sounded. Returns the recorded samples, the stand-in device's log and keylark's output."""
+    os.makedirs(workdir, exist_ok=True)
+    # A port and a line are set, so that sending on the air keys the stand-in device.
+    settings = {"practiceMode": False, "messageG1F1": TEXT.lower(), "wpm": WPM, "sidetone": True,
+                "sidetonePitch": PITCH, "sidetoneVolume": VOLUME, "serialDevice": os.path.join(workdir, "ttyFAKE0"),
+                "serialDTR": True}
+    extra = {k: v for k, v in server.env.items() if k.startswith("PULSE_")}
+    # PulseAudio's recorder joins once Keylark's new stream is held back, so that the held start is heard as
+    # an operator hears it. PipeWire's joins first: a node joining the graph makes PipeWire change how it
+    # runs, and what plays at that moment breaks.
+    path = os.path.join(workdir, "monitor.raw")
+    recording = Recording(server, path) if server.name == "pipewire" else None
+    with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
+                    extra_env=extra, settle=0, arguments=arguments) as app:
+        recording = recording or Recording(server, path)
+        app.key("F1")
+        sent = time.monotonic()
+        last_at, last_length = ideal_timeline(TEXT)[-1]
+        time.sleep(START_HOLD + last_at + last_length + 0.5)
+        samples = recording.stop()
+        status = app.quit()
+        out, _ = app.output()
     check(sent - app.shown <= SEND_WITHIN, f"the text went out within {SEND_WITHIN} s of the window showing "
           f"(after {sent - app.shown:.2f} s)")
     check(status == 0, f"keylark ends with status 0 (got {status})")
     check("No sound device" not in out, "the sidetone found the null sink")
     check("left out" not in out, "the sidetone left no tone out" + (f" ({out.strip()})" if "left out" in out else ""))
-    keyed = ks.marks(ks.read_edges(app.line_log), DOWN)
-    heard = tones(samples)
-    ideal = ideal_timeline(TEXT)
-    check(len(keyed) == len(ideal), f"the engine keyed the {len(ideal)} elements of {TEXT} (keyed {len(keyed)})")
+    return samples, app.line_log, out
+
+
+def heard_in_full(samples):
+    """The tones, once it is checked that there is one for each element; none otherwise."""
+    heard, ideal = tones(samples), ideal_timeline(TEXT)
     check(len(heard) == len(ideal), f"{len(ideal)} elements of {TEXT} are heard (heard {len(heard)} in "
           f"{len(samples) / RATE:.2f} s recorded)")
-    if len(heard) != len(ideal) or len(keyed) != len(ideal):
+    if len(heard) != len(ideal):
         print("     heard (onset s, length ms): " + ", ".join(f"{at:.4f} {length * 1000:.2f}" for at, length in heard))
-        return
-    steps = [abs((b[0] - a[0]) - (y[0] - x[0])) for a, b, x, y in zip(heard, heard[1:], keyed, keyed[1:])]
+        return None
     length_errors = [abs(length - want) for (_, length), (_, want) in zip(heard, ideal)]
-    check(max(steps) <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
-          f"{STEP_TOLERANCE * 1000:.0f} ms (worst {max(steps) * 1000:.2f} ms)")
     check(max(length_errors) <= LENGTH_TOLERANCE, f"every tone within {LENGTH_TOLERANCE * 1000:.1f} ms of its "
           f"element's length (worst {max(length_errors) * 1000:.3f} ms)")
     letters = letters_of(heard)
     check(letters == TEXT, f"the tones spell {TEXT} (heard {letters!r})")
+    return heard
+
+
+def test_on_the_air(server, program, preload, display, bus, workdir):
+    print(f"-- on the air, on {server.name}", flush=True)
+    samples, line_log, _ = play(server, program, preload, display, bus, workdir)
+    keyed = ks.marks(ks.read_edges(line_log), DOWN)
+    check(len(keyed) == len(ideal_timeline(TEXT)), f"the engine keyed the elements of {TEXT} (keyed {len(keyed)})")
+    heard = heard_in_full(samples)
+    if heard and len(keyed) == len(heard):
+        steps = [abs((b[0] - a[0]) - (y[0] - x[0])) for a, b, x, y in zip(heard, heard[1:], keyed, keyed[1:])]
+        check(max(steps) <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
+              f"{STEP_TOLERANCE * 1000:.0f} ms (worst {max(steps) * 1000:.2f} ms)")
+
+
+def test_practice(server, program, preload, display, bus, workdir):
+    """The operator's case: `keylark --practice`, then a function key as soon as the window shows."""
+    print(f"-- in practice, on {server.name}", flush=True)
+    samples, line_log, out = play(server, program, preload, display, bus, workdir, arguments=("--practice",))
+    check("Serial open error" not in out, "practice opens no port: no \"Serial open error\"")
+    check(not ks.read_edges(line_log), "practice keys no serial line")
+    heard_in_full(samples)
 
 
 def letters_of(heard):
@@ -180,8 +204,12 @@ def main():
             continue
         workdir = tempfile.mkdtemp(prefix="keylark-sidetone-")
         try:
-            with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
-                test_paris(name, program, preload, xvfb.display, bus.address, workdir)
+            with ks.Xvfb() as xvfb, ks.SessionBus() as bus, sound_server.SoundServer(name) as server:
+                test_on_the_air(server, program, preload, xvfb.display, bus.address, os.path.join(workdir, "air"))
+                # The operator's report was made in practice mode on PulseAudio; once is enough.
+                if name == "pulseaudio":
+                    test_practice(server, program, preload, xvfb.display, bus.address,
+                                  os.path.join(workdir, "practice"))
         finally:
             shutil.rmtree(workdir, ignore_errors=True)
         ran += 1
