@@ -14,6 +14,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <pthread.h>
+#include <sched.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -45,6 +47,18 @@ void discardEvents(TimelineQueue &queue)
     KeyEvent event;
     while (queue.take(event)) {
     }
+}
+
+// On a busy machine a thread of ordinary priority may wait 20 ms and more for a processor, and a sound
+// server that finds the stream's buffer empty meanwhile breaks the tone that sounds. Where the system lets a
+// user's program run in real time (a limit such as Debian's audio group sets), the audio thread does, below
+// the sound server's own threads, and so does the sound library's thread that it starts; elsewhere it runs
+// as before.
+void preferRealTime()
+{
+    sched_param priority{};
+    priority.sched_priority = Sidetone::realTimePriority;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
 }
 
 QString leftOutLine(std::size_t count)
@@ -96,6 +110,7 @@ void Sidetone::followSettings(const QString &key)
 
 void Sidetone::run(std::shared_ptr<State> state)
 {
+    preferRealTime();
     ToneGenerator generator;
     SampleClock sampleClock(ToneGenerator::sampleRate, placementMargin);
     TonePlacement placement(ToneGenerator::sampleRate);

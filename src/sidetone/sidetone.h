@@ -27,6 +27,8 @@ public:
     static constexpr std::int64_t placementMargin = 600;
     static constexpr std::int64_t retryInterval = 5'000'000'000;  // ns between two tries of a missing device
     static constexpr std::int64_t reportInterval = 1'000'000'000; // ns between two lines of tones left out
+    // SCHED_FIFO where allowed: below PulseAudio's sink threads (5) and PipeWire's (88).
+    static constexpr int realTimePriority = 3;
 
     // clock: nullptr means the monotonic clock the worker waits on.
     Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_ptr<AudioOutput> output,
