@@ -38,6 +38,23 @@ START_HOLD = 2.0  # s a sound server may hold a new stream back (a null sink tha
 LENGTH_TOLERANCE = 0.0005  # s
 STEP_TOLERANCE = 0.001  # s
 DOWN = 2  # DTR keys the transmitter
+# A run in which the machine stood still for longer than the sound server's buffer (a shared virtual machine
+# now and then stops for 100 ms, real-time threads and all) shows nothing of the sidetone; it runs again.
+STALL_LIMIT = 0.02  # s
+ATTEMPTS = 3
+# One per processor at the highest real-time priority: it is late only when nothing on its processor ran.
+WATCHER = """
+import os, sys, time
+os.sched_setaffinity(0, {int(sys.argv[1])})
+os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(os.sched_get_priority_max(os.SCHED_FIFO)))
+last = time.monotonic()
+while True:
+    time.sleep(0.001)
+    now = time.monotonic()
+    if now - last > float(sys.argv[2]):
+        print(now - last, flush=True)
+    last = now
+"""
 # The recorder asks for no shorter a buffer than the sidetone does, lest it make the server run tighter
 # than it would for Keylark alone.
 BUFFER_MS = 40
@@ -79,6 +96,25 @@ class Recording:
         with open(self.path, "rb") as file:
             data = file.read()
         return struct.unpack(f"<{len(data) // 2}h", data[: len(data) // 2 * 2])
+
+
+class StallWatch:
+    """How long the machine stood still, on any of its processors, while it was open; nothing where this
+    process may not run in real time."""
+
+    def __init__(self):
+        self.watchers = [subprocess.Popen([sys.executable, "-c", WATCHER, str(cpu), str(STALL_LIMIT)],
+                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                         for cpu in sorted(os.sched_getaffinity(0))]
+        self.stalls = []
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        for watcher in self.watchers:
+            watcher.terminate()
+            self.stalls += [float(line) for line in watcher.communicate(timeout=10)[0].split()]
 
 
 def envelope(samples):
@@ -126,14 +162,14 @@ def play(server, program, preload, display, bus, workdir, arguments=()):
     with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
                     extra_env=extra, settle=0, arguments=arguments) as app:
         recording = recording or Recording(server, path)
+        sent = time.monotonic()  # the key goes out while xdotool runs, which a loaded machine may slow
         app.key("F1")
-        sent = time.monotonic()
         last_at, last_length = ideal_timeline(TEXT)[-1]
         time.sleep(START_HOLD + last_at + last_length + 0.5)
         samples = recording.stop()
         status = app.quit()
         out, _ = app.output()
-    check(sent - app.shown <= SEND_WITHIN, f"the text went out within {SEND_WITHIN} s of the window showing "
+    check(sent - app.shown <= SEND_WITHIN, f"F1 was pressed within {SEND_WITHIN} s of the window showing "
           f"(after {sent - app.shown:.2f} s)")
     check(status == 0, f"keylark ends with status 0 (got {status})")
     check("No sound device" not in out, "the sidetone found the null sink")
@@ -150,10 +186,8 @@ def heard_in_full(samples):
         print("     heard (onset s, length ms): " + ", ".join(f"{at:.4f} {length * 1000:.2f}" for at, length in heard))
         return None
     length_errors = [abs(length - want) for (_, length), (_, want) in zip(heard, ideal)]
-    check(max(length_errors) <= LENGTH_TOLERANCE, f"every tone within {LENGTH_TOLERANCE * 1000:.1f} ms of its "
-          f"element's length (worst {max(length_errors) * 1000:.3f} ms)")
-    letters = letters_of(heard)
-    check(letters == TEXT, f"the tones spell {TEXT} (heard {letters!r})")
+    check(max(length_errors) <= LENGTH_TOLERANCE, f"the tones are the dits and dahs of {TEXT} in order, each "
+          f"within {LENGTH_TOLERANCE * 1000:.1f} ms of its element's length (worst {max(length_errors) * 1000:.3f} ms)")
     return heard
 
 
@@ -167,6 +201,10 @@ def test_on_the_air(server, program, preload, display, bus, workdir):
         steps = [abs((b[0] - a[0]) - (y[0] - x[0])) for a, b, x, y in zip(heard, heard[1:], keyed, keyed[1:])]
         check(max(steps) <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
               f"{STEP_TOLERANCE * 1000:.0f} ms (worst {max(steps) * 1000:.2f} ms)")
+        # The letters' gaps are the engine's: on a loaded machine it may key an element late, and the tones
+        # must then follow the line, not the text.
+        sent, letters = letters_of(keyed), letters_of(heard)
+        check(letters == sent, f"the tones spell what the line sent (heard {letters!r}, sent {sent!r})")
 
 
 def test_practice(server, program, preload, display, bus, workdir):
@@ -190,6 +228,20 @@ def letters_of(heard):
     return text
 
 
+def attempt(test, name, program, preload, display, bus, workdir):
+    """Runs a test on a sound server of its own, just started (so that it holds Keylark's new stream back as
+    at a desktop's start), once, or again when it failed while the machine stood still."""
+    for tries in range(ATTEMPTS):
+        before = len(failures)
+        with sound_server.SoundServer(name) as server, StallWatch() as watch:
+            test(server, program, preload, display, bus, f"{workdir}-{tries}")
+        if len(failures) == before or not watch.stalls or tries + 1 == ATTEMPTS:
+            return
+        print(f"-- the machine stood still for {max(watch.stalls) * 1000:.0f} ms during the run, longer than "
+              "the sound server's buffer: the run says nothing of the sidetone and runs again", flush=True)
+        del failures[before:]
+
+
 def main():
     program, preload = sys.argv[1], sys.argv[2]
     missing = ks.missing_tools()
@@ -204,12 +256,13 @@ def main():
             continue
         workdir = tempfile.mkdtemp(prefix="keylark-sidetone-")
         try:
-            with ks.Xvfb() as xvfb, ks.SessionBus() as bus, sound_server.SoundServer(name) as server:
-                test_on_the_air(server, program, preload, xvfb.display, bus.address, os.path.join(workdir, "air"))
+            with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
+                attempt(test_on_the_air, name, program, preload, xvfb.display, bus.address,
+                        os.path.join(workdir, "air"))
                 # The operator's report was made in practice mode on PulseAudio; once is enough.
                 if name == "pulseaudio":
-                    test_practice(server, program, preload, xvfb.display, bus.address,
-                                  os.path.join(workdir, "practice"))
+                    attempt(test_practice, name, program, preload, xvfb.display, bus.address,
+                            os.path.join(workdir, "practice"))
         finally:
             shutil.rmtree(workdir, ignore_errors=True)
         ran += 1
