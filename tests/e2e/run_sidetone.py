@@ -91,6 +91,15 @@ class Recording:
             ["parecord", f"--device={sound_server.SINK}.monitor", "--raw", "--format=s16le", f"--rate={RATE}",
              "--channels=1", f"--latency-msec={BUFFER_MS}", path], env=server.env)
 
+    def wait_until_hearing(self, timeout=10):
+        """Returns once samples come in: PipeWire links a new stream to the sink only once its session
+        manager has come round to it."""
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(self.path) or os.path.getsize(self.path) == 0:
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise AssertionError(f"the recorder heard nothing of the sink in {timeout} s")
+            time.sleep(0.02)
+
     def stop(self):
         self.process.send_signal(signal.SIGINT)
         self.process.wait(timeout=10)
@@ -159,7 +168,10 @@ def play(server, program, preload, display, bus, workdir, arguments=()):
     # an operator hears it. PipeWire's joins first: a node joining the graph makes PipeWire change how it
     # runs, and what plays at that moment breaks.
     path = os.path.join(workdir, "monitor.raw")
-    recording = Recording(server, path) if server.name == "pipewire" else None
+    recording = None
+    if server.name == "pipewire":
+        recording = Recording(server, path)
+        recording.wait_until_hearing()
     with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
                     extra_env=extra, settle=0, arguments=arguments) as app:
         recording = recording or Recording(server, path)
