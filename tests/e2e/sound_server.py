@@ -87,9 +87,23 @@ class SoundServer:
         # WirePlumber links streams to sinks and will not run without a session bus.
         self.bus = ks.SessionBus()
         self.base_env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
-        for program in ("pipewire", "wireplumber", "pipewire-pulse"):
-            self.spawn(program)
+        # The other two give up at once when PipeWire does not answer yet.
+        self.spawn("pipewire")
+        deadline = time.monotonic() + 20
+        while not os.path.exists(os.path.join(self.directory, "pipewire-0")):
+            if self.processes[0].poll() is not None or time.monotonic() > deadline:
+                self.fail("did not start")
+            time.sleep(0.02)
+        self.spawn("wireplumber")
+        self.spawn("pipewire-pulse")
         return os.path.join(self.directory, "pulse", "native")
+
+    def fail(self, what):
+        """Raises, with the server's last words: its folder goes when it stops."""
+        self.log.flush()
+        with open(self.log.name) as log:
+            tail = "".join(log.readlines()[-15:])
+        raise RuntimeError(f"{self.name} {what}:\n{tail}")
 
     def write_config(self, files):
         for name, text in files.items():
@@ -105,13 +119,13 @@ class SoundServer:
         deadline = time.monotonic() + timeout
         while self.pactl("info").returncode != 0:
             if any(p.poll() is not None for p in self.processes) or time.monotonic() > deadline:
-                raise RuntimeError(f"{self.name} did not start (see {self.log.name})")
+                self.fail("did not start")
             time.sleep(0.05)
         if self.name == "pipewire":
             self.pactl("load-module", "module-null-sink", f"sink_name={SINK}", f"rate={RATE}", "channels=1")
         while SINK not in self.pactl("list", "short", "sinks").stdout:
             if time.monotonic() > deadline:
-                raise RuntimeError(f"{self.name} made no null sink (see {self.log.name})")
+                self.fail("made no null sink")
             time.sleep(0.05)
 
     def stop(self):
