@@ -211,9 +211,19 @@ def test_on_the_air(server, program, preload, display, bus, workdir):
     check(len(keyed) == len(ideal_timeline(TEXT)), f"the engine keyed the elements of {TEXT} (keyed {len(keyed)})")
     heard = heard_in_full(samples)
     if heard and len(keyed) == len(heard):
-        steps = [abs((b[0] - a[0]) - (y[0] - x[0])) for a, b, x, y in zip(heard, heard[1:], keyed, keyed[1:])]
-        check(max(steps) <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
-              f"{STEP_TOLERANCE * 1000:.0f} ms (worst {max(steps) * 1000:.2f} ms)")
+        # The tones follow the instants at which the engine decided each key-down; the stand-in device logs
+        # when the line moved. A worker held up in between keys that element late, the line's step to it is
+        # longer than planned, and the tone after it seems as much too far from it: that step is not
+        # compared. (A worker held up before deciding moves the key-down and the tone alike.)
+        ideal = ideal_timeline(TEXT)
+        late = [False] + [abs((y[0] - x[0]) - (j[0] - i[0])) > STEP_TOLERANCE
+                          for x, y, i, j in zip(keyed, keyed[1:], ideal, ideal[1:])]
+        steps = [abs((b[0] - a[0]) - (y[0] - x[0]))
+                 for a, b, x, y, held in zip(heard, heard[1:], keyed, keyed[1:], late) if not held]
+        worst = max(steps, default=0)
+        check(worst <= STEP_TOLERANCE, f"each tone as far from the one before as its key-down, within "
+              f"{STEP_TOLERANCE * 1000:.0f} ms (worst {worst * 1000:.2f} ms over {len(steps)} of "
+              f"{len(heard) - 1} steps; the others follow an element the engine keyed off its plan)")
         # The letters' gaps are the engine's: on a loaded machine it may key an element late, and the tones
         # must then follow the line, not the text.
         sent, letters = letters_of(keyed), letters_of(heard)
