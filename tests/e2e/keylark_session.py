@@ -1,6 +1,7 @@
 """Runs the real keylark under Xvfb with a stand-in serial device, for the end-to-end test and the
 latency measurement. Standard library only."""
 
+import ctypes
 import json
 import os
 import shutil
@@ -173,12 +174,46 @@ class SessionBus:
         self.stop()
 
 
+class XKeyboard:
+    """A connection of the test's own to the X display that focuses a window and presses a key in it at
+    once: starting a program for it (xdotool) takes half a second and more on a loaded 2-core machine."""
+
+    def __init__(self, display):
+        self.x11, self.xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+        self.x11.XStringToKeysym.restype = ctypes.c_ulong
+        self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.display = self.x11.XOpenDisplay(display.encode())
+        if not self.display:
+            raise RuntimeError(f"cannot open the X display {display}")
+
+    def press(self, window, key):
+        """Returns once the X server has taken the key."""
+        revert_to_parent = 2
+        self.x11.XSetInputFocus(self.display, int(window), revert_to_parent, 0)
+        code = self.x11.XKeysymToKeycode(self.display, self.x11.XStringToKeysym(key.encode()))
+        for down in (True, False):
+            self.xtst.XTestFakeKeyEvent(self.display, code, down, 0)
+        self.x11.XSync(self.display, False)
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
+
+
 class Keylark:
     """One run of the program on its own settings file and stand-in serial device, on the given session
     bus address or with none."""
 
     def __init__(self, program, preload, display, settings, workdir, fake_path, bus="disabled:", extra_env=None,
-                 settle=0.3, arguments=()):
+                 settle=0.3, arguments=(), first_key=None, on_shown=None):
+        """first_key, when given, is pressed as soon as the window shows, after on_shown has run; sent is when
+        the X server had it."""
         self.workdir = workdir
         self.line_log = os.path.join(workdir, "line.log")
         config = os.path.join(workdir, "config", "Keylark")
@@ -199,15 +234,25 @@ class Keylark:
         self.stdout_path = os.path.join(workdir, "stdout.txt")
         self.stderr_path = os.path.join(workdir, "stderr.txt")
         self.tool_env = {k: v for k, v in env.items() if k != "LD_PRELOAD"}
+        keyboard = XKeyboard(display) if first_key else None
         self.process = subprocess.Popen([program, *arguments], env=env, stdout=open(self.stdout_path, "w"),
                                         stderr=open(self.stderr_path, "w"))
         try:
             self.window = self.own_window(timeout=20)
             self.shown = time.monotonic()
-            self.xdotool("windowfocus", "--sync", self.window)
+            if on_shown:
+                on_shown()
+            if keyboard:
+                keyboard.press(self.window, first_key)
+                self.sent = time.monotonic()
+            else:
+                self.xdotool("windowfocus", "--sync", self.window)
         except BaseException:
             self.end()
             raise
+        finally:
+            if keyboard:
+                keyboard.close()
         time.sleep(settle)
 
     def windows(self, *criteria):
