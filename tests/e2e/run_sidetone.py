@@ -45,10 +45,15 @@ DOWN = 2  # DTR keys the transmitter
 STALL_LIMIT = 0.03  # s
 ATTEMPTS = 3
 # One per processor at the highest real-time priority: it is late only when nothing on its processor ran.
+# One more runs as the sound servers' own threads that take a client's samples do (ordinary threads at nice
+# -11): how long it waits for a processor tells whether the machine starved the server; it is only said.
 WATCHER = """
 import os, sys, time
-os.sched_setaffinity(0, {int(sys.argv[1])})
-os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(os.sched_get_priority_max(os.SCHED_FIFO)))
+if sys.argv[1] == "server":
+    os.nice(-11)
+else:
+    os.sched_setaffinity(0, {int(sys.argv[1])})
+    os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(os.sched_get_priority_max(os.SCHED_FIFO)))
 last = time.monotonic()
 while True:
     time.sleep(0.001)
@@ -90,20 +95,24 @@ class Recording:
 
     def __init__(self, server, path):
         self.path = path
-        self.log = path + ".log"
+        self.log = open(path + ".log", "w+")
         self.process = subprocess.Popen(
             ["parecord", "--verbose", f"--device={sound_server.SINK}.monitor", "--raw", "--format=s16le",
              f"--rate={RATE}", "--channels=1", f"--latency-msec={BUFFER_MS}", path], env=server.env,
-            stdout=subprocess.DEVNULL, stderr=open(self.log, "w"))
+            stdout=subprocess.DEVNULL, stderr=self.log)
 
     def wait_until_connected(self, timeout=10):
         """Returns once the recorder's stream is on the sink's monitor, where it hears all that plays from
         then on."""
         deadline = time.monotonic() + timeout
-        while "Connected to device" not in open(self.log, errors="replace").read():
+        while "Connected to device" not in self.said():
             if self.process.poll() is not None or time.monotonic() > deadline:
                 raise AssertionError(f"the recorder did not reach the sink in {timeout} s")
             time.sleep(0.01)
+
+    def said(self):
+        self.log.seek(0)
+        return self.log.read()
 
     def wait_until_hearing(self, timeout=10):
         """Returns once samples come in: PipeWire links a new stream to the sink only once its session
@@ -117,6 +126,7 @@ class Recording:
     def stop(self):
         self.process.send_signal(signal.SIGINT)
         self.process.wait(timeout=10)
+        self.log.close()
         with open(self.path, "rb") as file:
             data = file.read()
         return struct.unpack(f"<{len(data) // 2}h", data[: len(data) // 2 * 2])
@@ -127,22 +137,24 @@ class StallWatch:
     may not run in real time."""
 
     def __init__(self):
-        self.watchers = [subprocess.Popen([sys.executable, "-c", WATCHER, str(cpu), str(STALL_LIMIT)],
-                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-                         for cpu in sorted(os.sched_getaffinity(0))]
-        self.stalls = []
+        self.watchers = {cpu: subprocess.Popen([sys.executable, "-c", WATCHER, str(cpu), str(STALL_LIMIT)],
+                                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                         for cpu in [*sorted(os.sched_getaffinity(0)), "server"]}
+        self.stalls, self.server_waits = [], []
 
     def __enter__(self):
         return self
 
     def __exit__(self, *exception):
-        for watcher in self.watchers:
+        for cpu, watcher in self.watchers.items():
             watcher.terminate()
-            self.stalls += [tuple(map(float, line.split())) for line in watcher.communicate(timeout=10)[0].splitlines()]
+            found = [tuple(map(float, line.split())) for line in watcher.communicate(timeout=10)[0].splitlines()]
+            (self.server_waits if cpu == "server" else self.stalls).extend(found)
 
-    def longest(self, span):
-        """The longest stall in the span, in seconds; 0 when there was none."""
-        return max((end - start for start, end in self.stalls if start < span[1] and end > span[0]), default=0)
+    @staticmethod
+    def longest(intervals, span):
+        """The longest of the intervals within the span, in seconds; 0 when there was none."""
+        return max((end - start for start, end in intervals if start < span[1] and end > span[0]), default=0)
 
 
 def envelope(samples):
@@ -277,7 +289,11 @@ def attempt(test, name, program, preload, display, bus, workdir):
         before, runs = len(failures), len(listened)
         with sound_server.SoundServer(name) as server, StallWatch() as watch:
             test(server, program, preload, display, bus, f"{workdir}-{tries}")
-        stall = watch.longest(listened[-1]) if len(listened) > runs else 0
+        span = listened[-1] if len(listened) > runs else (0, 0)
+        stall = watch.longest(watch.stalls, span)
+        print(f"-- while the sidetone played an ordinary thread at the sound server's priority waited up to "
+              f"{watch.longest(watch.server_waits, span) * 1000:.0f} ms for a processor (load "
+              f"{os.getloadavg()[0]:.1f})", flush=True)
         if len(failures) == before or not stall or tries + 1 == ATTEMPTS:
             return
         print(f"-- the machine stood still for {stall * 1000:.0f} ms while the sidetone played, longer than "
