@@ -212,8 +212,10 @@ int main(int argc, char *argv[])
     std::scoped_lock lock(mutex);
     // Each key-down is matched with the tone that starts soonest after it; a tone that matches none is a
     // fragment of one the sound server broke up (it skipped samples it had no time for), and a key-down
-    // with no tone within the late limit was not heard.
-    constexpr std::int64_t earliest = -5'000'000, latest = 100'000'000; // ns around the key-down
+    // with no tone within the late limit was not heard. The limit lies past the delay of either server
+    // (PipeWire's cycle on a virtual machine adds 21 ms to the buffer) and short of the next element's tone,
+    // at least 120 ms on at 20 wpm, so that a tone that is missing is not matched with the next one.
+    constexpr std::int64_t earliest = -5'000'000, latest = 150'000'000; // ns around the key-down
     std::vector<double> onsets, lengthErrors;
     std::size_t next = 0, missing = 0;
     for (const KeyEvent &down : downs) {
