@@ -68,6 +68,11 @@ BUFFER_MS = 60
 failures = []
 listened = []  # (from, to) on the monotonic clock: the window showing and the recording's end, each run
 reruns = []
+# Runs whose recording began inside a tone. The recorder is on the sink before the key goes out, so Keylark
+# cannot have sounded before it; yet on PulseAudio, as the null sink's held start ends, the monitor now and
+# then hands the recorder its first samples from within the first tone. Such a run cannot measure that tone
+# and runs again.
+cut_recordings = []
 
 
 def check(condition, message):
@@ -209,6 +214,8 @@ def play(server, program, preload, display, bus, workdir, arguments=()):
         time.sleep(START_HOLD + last_at + last_length + 0.5)
         samples = recording.stop()
         listened.append((app.shown, time.monotonic()))
+        if any(at < 0.001 for at, _ in tones(samples[:RATE // 10])):
+            cut_recordings.append(len(listened))
         status = app.quit()
         out, _ = app.output()
     check(sent - app.shown <= SEND_WITHIN, f"F1 was pressed within {SEND_WITHIN} s of the window showing "
@@ -284,21 +291,27 @@ def letters_of(heard):
 
 def attempt(test, name, program, preload, display, bus, workdir):
     """Runs a test on a sound server of its own, just started (so that it holds Keylark's new stream back as
-    at a desktop's start), once, or again when it failed while the machine stood still."""
+    at a desktop's start), once, or again when it failed while the machine stood still or its recording
+    began inside a tone."""
     for tries in range(ATTEMPTS):
         before, runs = len(failures), len(listened)
         with sound_server.SoundServer(name) as server, StallWatch() as watch:
             test(server, program, preload, display, bus, f"{workdir}-{tries}")
         span = listened[-1] if len(listened) > runs else (0, 0)
         stall = watch.longest(watch.stalls, span)
+        cut = len(listened) in cut_recordings
         print(f"-- while the sidetone played an ordinary thread at the sound server's priority waited up to "
               f"{watch.longest(watch.server_waits, span) * 1000:.0f} ms for a processor (load "
               f"{os.getloadavg()[0]:.1f})", flush=True)
-        if len(failures) == before or not stall or tries + 1 == ATTEMPTS:
+        if len(failures) == before or not (stall or cut) or tries + 1 == ATTEMPTS:
             return
-        print(f"-- the machine stood still for {stall * 1000:.0f} ms while the sidetone played, longer than "
-              "the sound server can wait: the run says nothing of the sidetone and runs again", flush=True)
-        reruns.append(f"{name}: {', '.join(failures[before:])}")
+        why = "the recording began inside the first tone" if cut else "the machine stood still"
+        if cut:
+            print("-- the recording began inside the first tone, which it cannot measure: runs again", flush=True)
+        else:
+            print(f"-- the machine stood still for {stall * 1000:.0f} ms while the sidetone played, longer than "
+                  "the sound server can wait: the run says nothing of the sidetone and runs again", flush=True)
+        reruns.append(f"{name}, {why}: {', '.join(failures[before:])}")
         del failures[before:]
 
 
@@ -329,7 +342,7 @@ def main():
     if not ran:
         return ks.SKIP
     for rerun in reruns:
-        print(f"ran again after the machine stood still ({rerun})")
+        print(f"ran again ({rerun})")
     print(f"{len(failures)} failure(s)" if failures else "all passed")
     return 1 if failures else 0
 
