@@ -2,6 +2,9 @@
 BUILD := build
 JOBS ?= $(shell nproc)
 comma := ,
+# New build folders use Ninja (tools/install-deps installs it): it starts compiling sooner and keeps both
+# cores busy across targets. A folder made before keeps the generator it was made with.
+export CMAKE_GENERATOR ?= $(if $(shell command -v ninja),Ninja,Unix Makefiles)
 
 # make test SANITIZE=address,undefined builds and tests in a folder of its own (build-address-undefined).
 SANITIZE ?=
