@@ -5,51 +5,11 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
-#include <QRegularExpression>
-
-#include <cstdlib>
-
 namespace {
 
 QString token(QChar letter)
 {
     return QStringLiteral("$") + letter;
-}
-
-QString twoDigits(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-// A boundary's text form: year-month-day hour:minute:second and a numeric zone offset. A date is
-// written in the local zone; any other value as its plain text.
-QString boundaryText(const QVariant &value)
-{
-    if (value.metaType().id() != QMetaType::QDateTime)
-        return SettingsStore::toText(value);
-    const QDateTime local = value.toDateTime().toLocalTime();
-    if (!local.isValid())
-        return {};
-    const int offsetMinutes = local.offsetFromUtc() / 60;
-    const QChar sign = offsetMinutes < 0 ? u'-' : u'+';
-    const int magnitude = std::abs(offsetMinutes);
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + sign + twoDigits(magnitude / 60) +
-           twoDigits(magnitude % 60);
-}
-
-// Hour and minute exactly as written in the text form, whatever its zone; 00:00 when unreadable.
-int minuteOfText(const QString &text)
-{
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2}) ([0-9]{2}):([0-9]{2}):([0-9]{2}) [+-][0-9]{4}$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
-        return 0;
-    const auto field = [&match](int index) { return match.captured(index).toInt(); };
-    const QTime time(field(4), field(5), field(6));
-    if (!QDate(field(1), field(2), field(3)).isValid() || !time.isValid())
-        return 0;
-    return time.hour() * 60 + time.minute();
 }
 
 // Cuts the text to at most maxBytes of UTF-8, at a whole character. True when something was cut.
@@ -179,15 +139,9 @@ QVariant Keyer::setting(const QString &key) const
     return store_.value(key);
 }
 
-QTime Keyer::boundaryTime(const QVariant &stored)
-{
-    const int minute = minuteOfText(boundaryText(stored));
-    return QTime(minute / 60, minute % 60);
-}
-
 int Keyer::boundaryMinute(const QString &key) const
 {
-    const QTime time = boundaryTime(setting(key));
+    const QTime time = SettingValue::boundaryTime(setting(key));
     return time.hour() * 60 + time.minute();
 }
 
@@ -222,7 +176,7 @@ bool Keyer::expandGlobal(QString &text) const
         if (!text.contains(macro))
             continue;
         const QString value =
-            letter == u'G' ? getGreeting() : SettingsStore::toText(setting(globalMacroKey(letter)));
+            letter == u'G' ? getGreeting() : SettingValue::toText(setting(globalMacroKey(letter)));
         cut = expandToken(text, macro, value) || cut;
     }
     return cut;
@@ -235,7 +189,7 @@ bool Keyer::expandLocal(QString &text, const QString &messageGroup) const
         const QString macro = token(letter);
         if (!text.contains(macro))
             continue;
-        const QString value = SettingsStore::toText(setting(groupMacroKey(messageGroup, letter)));
+        const QString value = SettingValue::toText(setting(groupMacroKey(messageGroup, letter)));
         cut = expandToken(text, macro, value) || cut;
     }
     return cut;

@@ -40,9 +40,6 @@ public:
     QString replaceAllMacro(const QString &text, const QString &messageGroup) const;
 
     QString getGreeting() const;
-    // The time of day a greeting boundary stands for: hour and minute as written in its text form (a date
-    // in the local zone); 00:00 when it cannot be read.
-    static QTime boundaryTime(const QVariant &stored);
 
     // Seams: the time the greeting is chosen by, and a witness of every setting the keyer reads.
     void setClock(Clock clock) { clock_ = std::move(clock); }

@@ -68,22 +68,22 @@ void SettingBinding::storeFromControl()
 
 QVariant SettingBinding::readInteger(const QVariant &stored)
 {
-    return SettingsStore::toInt(stored);
+    return SettingValue::toInt(stored);
 }
 
 QVariant SettingBinding::readReal(const QVariant &stored)
 {
-    return SettingsStore::toDouble(stored);
+    return SettingValue::toDouble(stored);
 }
 
 QVariant SettingBinding::readFlag(const QVariant &stored)
 {
-    return SettingsStore::toBool(stored);
+    return SettingValue::toBool(stored);
 }
 
 QVariant SettingBinding::readText(const QVariant &stored)
 {
-    return SettingsStore::toText(stored);
+    return SettingValue::toText(stored);
 }
 
 QVariant SettingBinding::storeInteger(const QVariant &edited)

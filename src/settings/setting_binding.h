@@ -36,7 +36,6 @@ public:
     static QVariant storeInteger(const QVariant &edited);
     // An emptied field gives its key back, so a label shows its default again and a macro is gone.
     static QVariant storeTextOrAbsent(const QVariant &edited);
-    QString key() const { return key_; }
     void refresh();
 
 private slots:

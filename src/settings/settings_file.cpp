@@ -57,6 +57,26 @@ private:
     std::size_t values_ = 0;
 };
 
+json toJson(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::LongLong:
+        return value.toLongLong();
+    case QMetaType::Double:
+        return value.toDouble();
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::QDateTime: {
+        // Milliseconds only when there are some, so that whole-second dates are written as they always were.
+        const QDateTime date = value.toDateTime();
+        const auto format = date.time().msec() != 0 ? Qt::ISODateWithMs : Qt::ISODate;
+        return json{{SettingsFile::dateTag.toStdString(), date.toString(format).toStdString()}};
+    }
+    default:
+        return value.toString().toStdString();
+    }
+}
+
 } // namespace
 
 SettingsFile SettingsFile::parse(const QByteArray &bytes)
@@ -77,12 +97,12 @@ SettingsFile SettingsFile::parse(const QByteArray &bytes)
             document.is_discarded() ? QStringLiteral("not valid JSON") : QStringLiteral("not a JSON object");
         return file;
     }
-    for (auto it = document.begin(); it != document.end(); ++it) {
-        const QVariant value = fromJson(it.value());
+    for (const auto &[key, entry] : document.items()) {
+        const QVariant value = fromJson(entry);
         if (value.isValid())
-            file.values.insert(QString::fromStdString(it.key()), value);
+            file.values.insert(QString::fromStdString(key), value);
         else
-            file.foreign.emplace(it.key(), std::move(it.value()));
+            file.foreign.emplace(key, std::move(entry));
     }
     return file;
 }
@@ -113,4 +133,15 @@ QVariant SettingsFile::fromJson(const json &value)
     default:
         return {};
     }
+}
+
+QByteArray SettingsFile::bytes() const
+{
+    json document = json::object();
+    for (const auto &[key, value] : foreign)
+        document[key] = value;
+    for (const auto &[key, value] : values.asKeyValueRange())
+        document[key.toStdString()] = toJson(value);
+    const std::string text = document.dump(2) + "\n";
+    return QByteArray(text.data(), qsizetype(text.size()));
 }

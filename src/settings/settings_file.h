@@ -10,8 +10,9 @@
 #include <map>
 #include <string>
 
-// What Keylark's settings file holds once read: a JSON object whose entries of the five kinds the store
+// Keylark's settings file format, read and written: a JSON object whose entries of the five kinds the store
 // keeps become values, and whose other entries are kept as found so that they are written back unchanged.
+// A date is an object of one entry, "$date", holding its ISO 8601 text.
 // The limits are checked by a streaming pass before any tree is built: whatever the file holds, nothing
 // that later copies, compares or writes its values can run out of stack or memory.
 struct SettingsFile
@@ -25,6 +26,9 @@ struct SettingsFile
     static SettingsFile parse(const QByteArray &bytes);
     // One entry's value as the store keeps it; invalid for a kind Keylark does not use.
     static QVariant fromJson(const nlohmann::json &value);
+    // The file's bytes for these values and foreign entries; a value written over a foreign entry of the
+    // same key replaces it.
+    QByteArray bytes() const;
 
     QString problem; // empty when the bytes can be used
     QHash<QString, QVariant> values;

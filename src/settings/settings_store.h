@@ -1,11 +1,13 @@
 #pragma once
 
+#include "settings/setting_value.h"
+#include "settings/settings_file_keeper.h"
+
 #include <QHash>
 #include <QObject>
 #include <QReadWriteLock>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 #include <QVariant>
 
 #include <nlohmann/json.hpp>
@@ -25,16 +27,16 @@ public:
 
     // $XDG_CONFIG_HOME/Keylark/settings.json, or ~/.config/Keylark/settings.json.
     static QString defaultFilePath();
-    QString filePath() const { return filePath_; }
+    QString filePath() const { return file_.filePath(); }
 
     QVariant value(const QString &key) const; // invalid when absent from both layers
     QVariant persistentValue(const QString &key) const;
     bool contains(const QString &key) const { return value(key).isValid(); }
 
     QString stringValue(const QString &key) const; // text as is, a number as decimal text, else null
-    int intValue(const QString &key) const { return toInt(value(key)); }
-    double doubleValue(const QString &key) const { return toDouble(value(key)); }
-    bool boolValue(const QString &key) const { return toBool(value(key)); }
+    int intValue(const QString &key) const { return SettingValue::toInt(value(key)); }
+    double doubleValue(const QString &key) const { return SettingValue::toDouble(value(key)); }
+    bool boolValue(const QString &key) const { return SettingValue::toBool(value(key)); }
     // True only when the persistent layer holds the boolean true itself (1 and "1" do not count).
     bool isTrueByIdentity(const QString &key) const;
 
@@ -48,7 +50,7 @@ public:
 
     // Why the settings file found at start could not be used (it was kept aside or left alone), or empty.
     // The line went to standard error at once; the application shows it again once a window exists.
-    QString loadProblem() const { return loadProblem_; }
+    QString loadProblem() const { return file_.loadProblem(); }
 
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
@@ -57,32 +59,20 @@ public:
     // Writes pending changes now; also runs shortly after every change and on destruction.
     bool flush();
 
-    // The conversion rules every reader follows.
-    static int toInt(const QVariant &value);
-    static double toDouble(const QVariant &value);
-    static bool toBool(const QVariant &value);
-    static QString toText(const QVariant &value);
-
 signals:
     void changed(const QString &key);
     // An information line for the operator, such as a stored text cut for use; may come from any thread.
     void notice(const QString &line) const;
 
 private:
-    void load();
-    void moveAsideCorrupt(const QString &reason);
-    void reportLoadProblem(const QString &line);
     void cutForUse(const QString &key, QString &text) const;
-    void scheduleWrite();
+    void stored(const QString &key);
 
-    QString filePath_;
+    SettingsFileKeeper file_;
     mutable QReadWriteLock lock_;
     QHash<QString, QVariant> persistent_;
     QHash<QString, QVariant> registered_;
     std::map<std::string, nlohmann::json> foreign_; // entries of kinds Keylark does not use, kept as found
     bool dirty_ = false;
-    bool writable_ = true; // false when the file on disk could not be read: never overwrite it
-    QString loadProblem_;
     mutable QSet<QString> cutReported_; // keys whose text was cut since it was last set
-    QTimer writeTimer_;
 };

@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QVariant value = settingValue(lines[i].mid(equals + 1));
         f.store.setValue(key, value);
         f.storedKeys.append(key);
-        validInput = validInput && validUtf16(SettingsStore::toText(value));
+        validInput = validInput && validUtf16(SettingValue::toText(value));
     }
 
     const QString expanded = f.keyer.replaceAllMacro(message, group);
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString greeting = f.keyer.getGreeting();
     FUZZ_CHECK(greeting == u"GM" || greeting == u"GA" || greeting == u"GE");
     for (const QString &key : {KLKDayOfGmKey, KLKDayOfGaKey, KLKDayOfGeKey})
-        FUZZ_CHECK(Keyer::boundaryTime(f.store.value(key)).isValid());
+        FUZZ_CHECK(SettingValue::boundaryTime(f.store.value(key)).isValid());
 
     f.controller.requests.clear();
     f.keyer.sendMessage(message, group);

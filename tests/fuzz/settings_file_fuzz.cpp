@@ -32,11 +32,11 @@ void convertEveryValue(const SettingsFile &file)
     for (auto it = file.values.constBegin(); it != file.values.constEnd(); ++it) {
         const QVariant &value = it.value();
         FUZZ_CHECK(value.isValid());
-        SettingsStore::toInt(value);
-        const double real = SettingsStore::toDouble(value);
+        SettingValue::toInt(value);
+        const double real = SettingValue::toDouble(value);
         FUZZ_CHECK(value.metaType().id() != QMetaType::QString || !std::isnan(real));
-        SettingsStore::toBool(value);
-        SettingsStore::toText(value);
+        SettingValue::toBool(value);
+        SettingValue::toText(value);
     }
     for (const auto &[key, value] : file.foreign)
         FUZZ_CHECK(!value.dump().empty());

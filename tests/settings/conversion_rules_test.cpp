@@ -1,4 +1,4 @@
-#include "settings/settings_store.h"
+#include "settings/setting_value.h"
 
 #include <QDateTime>
 
@@ -29,9 +29,9 @@ class ConversionRules : public ::testing::TestWithParam<Conversion>
 TEST_P(ConversionRules, ReadAsIntegerRealAndBoolean)
 {
     const Conversion &c = GetParam();
-    EXPECT_EQ(SettingsStore::toInt(c.value), c.asInt);
-    EXPECT_DOUBLE_EQ(SettingsStore::toDouble(c.value), c.asDouble);
-    EXPECT_EQ(SettingsStore::toBool(c.value), c.asBool);
+    EXPECT_EQ(SettingValue::toInt(c.value), c.asInt);
+    EXPECT_DOUBLE_EQ(SettingValue::toDouble(c.value), c.asDouble);
+    EXPECT_EQ(SettingValue::toBool(c.value), c.asBool);
 }
 
 // clang-format off
@@ -63,22 +63,25 @@ INSTANTIATE_TEST_SUITE_P(Values, ConversionRules, ::testing::Values(
     Conversion{QVariant(QStringLiteral("007")),        7,  7.0,   true},
     Conversion{QVariant(QStringLiteral(" -0y")),       0,  0.0,   true},
     Conversion{QVariant(QStringLiteral("99999999999")), INT_MAX, 99999999999.0, true},
+    Conversion{QVariant(QStringLiteral("-2147483648")), INT_MIN, -2147483648.0, true},
+    Conversion{QVariant(QStringLiteral("2147483648")),  INT_MAX, 2147483648.0,  true},
+    Conversion{QVariant(QStringLiteral("-99999999999")), INT_MIN, -99999999999.0, true},
     Conversion{QVariant(QDateTime::currentDateTime()), 0, 0.0, false}));
 // clang-format on
 
 TEST(TextRule, NumbersReadAsDecimalTextAndAbsentAsEmpty)
 {
-    EXPECT_EQ(SettingsStore::toText(QVariant(qint64(12))), QStringLiteral("12"));
-    EXPECT_EQ(SettingsStore::toText(QVariant(13.0)), QStringLiteral("13"));
-    EXPECT_EQ(SettingsStore::toText(QVariant(2.5)), QStringLiteral("2.5"));
-    EXPECT_EQ(SettingsStore::toText(QVariant(QStringLiteral("cq"))), QStringLiteral("cq"));
-    EXPECT_TRUE(SettingsStore::toText(QVariant()).isEmpty());
+    EXPECT_EQ(SettingValue::toText(QVariant(qint64(12))), QStringLiteral("12"));
+    EXPECT_EQ(SettingValue::toText(QVariant(13.0)), QStringLiteral("13"));
+    EXPECT_EQ(SettingValue::toText(QVariant(2.5)), QStringLiteral("2.5"));
+    EXPECT_EQ(SettingValue::toText(QVariant(QStringLiteral("cq"))), QStringLiteral("cq"));
+    EXPECT_TRUE(SettingValue::toText(QVariant()).isEmpty());
 }
 
 TEST(FloatRule, OverflowingTextIsInfiniteNotUndefined)
 {
-    EXPECT_TRUE(std::isinf(SettingsStore::toDouble(QVariant(QStringLiteral("1e999")))));
-    EXPECT_EQ(SettingsStore::toInt(QVariant(std::nan(""))), 0);
+    EXPECT_TRUE(std::isinf(SettingValue::toDouble(QVariant(QStringLiteral("1e999")))));
+    EXPECT_EQ(SettingValue::toInt(QVariant(std::nan(""))), 0);
 }
 
 } // namespace
