@@ -31,8 +31,10 @@ bool SerialOutput::startUp(bool practising)
     getSerialStartUpOpen();
     line().configure();
     if (serialStartUpOpen != 0 && !practising && !line().open(devicePath)) {
-        Diagnostics::out(QStringLiteral(
-            "*** Keylark : Serial open error. Please set serial device and restart this program."));
+        Diagnostics::out(
+            QStringLiteral(
+                "*** Keylark : Serial open error. Please set serial device and restart this program."),
+            Diagnostic::Failure::SerialOpenAtStart);
         return false;
     }
     return LineOutput::startUp(practising);
@@ -73,7 +75,8 @@ bool SerialOutput::openOnTheAir()
     if (line().isOpen() || line().open(devicePath))
         return true;
     // ser_fd stays 0: the next transmission tries the port again
-    Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."),
+                     Diagnostic::Failure::SerialOpen);
     return false;
 }
 

@@ -50,7 +50,8 @@ int Transmission::cwSendString(const QString &text)
 {
     if (initialized == -1 && !practising()) {
         Diagnostics::out(
-            QStringLiteral("*** Keylark : Serial initialize error. Please restart this program."));
+            QStringLiteral("*** Keylark : Serial initialize error. Please restart this program."),
+            Diagnostic::Failure::SerialInitialize);
         return -1;
     }
     if (closing_)

@@ -108,7 +108,8 @@ void NetworkKeyingService::listen()
                                         "Keylark goes on without network keying.")
                              .arg(where)
                              .arg(port)
-                             .arg(reason));
+                             .arg(reason),
+                         Diagnostic::Failure::NetworkListen);
         delete socket_;
         socket_ = nullptr;
         setState(State::Failed, inUse ? tr("Network keying off: port %1 is in use").arg(port)
@@ -344,8 +345,9 @@ void NetworkKeyingService::keyWaitingPieces()
         return;
     }
     if (keying_.cwSendQueued() < 0) {
-        reportOnce(QStringLiteral("refused"), QStringLiteral("*** Keylark : Serial initialize error. Please "
-                                                             "restart this program."));
+        reportOnce(QStringLiteral("refused"),
+                   QStringLiteral("*** Keylark : Serial initialize error. Please restart this program."),
+                   Diagnostic::Failure::SerialInitialize);
         queue_.dropPieces();
         retry_.stop();
         return;
@@ -425,10 +427,10 @@ void NetworkKeyingService::send(const std::vector<NetworkReply> &replies)
     }
 }
 
-void NetworkKeyingService::reportOnce(const QString &kind, const QString &line)
+void NetworkKeyingService::reportOnce(const QString &kind, const QString &line, Diagnostic::Failure failure)
 {
     if (reported_.contains(kind))
         return;
     reported_.insert(kind);
-    Diagnostics::out(line);
+    Diagnostics::out(line, failure);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keying/diagnostic.h"
 #include "network/allowed_senders.h"
 #include "network/request_parser.h"
 #include "network/text_queue.h"
@@ -87,7 +88,8 @@ private:
     void piecesDropped(quint64 upTo);
     void piecesExpired(quint64 upTo);
     void send(const std::vector<NetworkReply> &replies);
-    void reportOnce(const QString &kind, const QString &line);
+    void reportOnce(const QString &kind, const QString &line,
+                    Diagnostic::Failure failure = Diagnostic::Failure::None);
 
     SettingsStore &store_;
     QueuedKeying &keying_;

@@ -6,27 +6,11 @@
 
 #include <cerrno>
 
-namespace {
-
-const QString startupOpenError =
-    QStringLiteral("*** Keylark : Serial open error. Please set serial device and restart this program.");
-const QString initializeError =
-    QStringLiteral("*** Keylark : Serial initialize error. Please restart this program.");
-const QString openError = QStringLiteral("*** Keylark : Serial open error. Please set serial device.");
-const QString listenError = QStringLiteral("*** Keylark : Network keying cannot listen");
-
-bool isError(const QString &line)
-{
-    return line.startsWith(QLatin1String("***"));
-}
-
-} // namespace
-
 StatusReport::StatusReport(SettingsStore &store, QObject *parent) : QObject(parent), store_(store)
 {
-    observerNumber_ = Diagnostics::setObserver([this](const QString &line, int error) {
+    observerNumber_ = Diagnostics::setObserver([this](const Diagnostic &diagnostic) {
         QMetaObject::invokeMethod(
-            this, [this, line, error] { report(line, error); }, Qt::QueuedConnection);
+            this, [this, diagnostic] { report(diagnostic); }, Qt::QueuedConnection);
     });
 }
 
@@ -35,28 +19,30 @@ StatusReport::~StatusReport()
     Diagnostics::removeObserver(observerNumber_);
 }
 
-void StatusReport::report(const QString &line, int error)
+void StatusReport::report(const Diagnostic &diagnostic)
 {
-    if (error != 0) {
-        const qsizetype colon = line.lastIndexOf(QLatin1String(": "));
-        summary_ = line.left(colon).trimmed();
-        reason_ = line.mid(colon + 2);
-        errno_ = error;
+    using Failure = Diagnostic::Failure;
+    if (diagnostic.failure == Failure::SystemCall && diagnostic.errorNumber != 0) {
+        summary_ = diagnostic.call;
+        reason_ = diagnostic.reason;
+        failure_ = Failure::SystemCall;
+        errno_ = diagnostic.errorNumber;
         reasonPending_ = true;
         startupFailure_ = false;
-    } else if (isError(line)) {
+    } else if (diagnostic.isError()) {
         // Once the start-up failed nothing can send; what to do about it matters more than each refusal.
-        if (line == initializeError && startupFailure_)
+        if (diagnostic.failure == Failure::SerialInitialize && startupFailure_)
             return;
         if (!reasonPending_) {
             reason_.clear();
             errno_ = 0;
         }
-        summary_ = line;
+        summary_ = diagnostic.line;
+        failure_ = diagnostic.failure;
         reasonPending_ = false;
-        startupFailure_ = line == startupOpenError;
+        startupFailure_ = diagnostic.failure == Failure::SerialOpenAtStart;
     } else {
-        information_ = line;
+        information_ = diagnostic.line;
     }
     emit changed();
 }
@@ -67,6 +53,7 @@ void StatusReport::transmissionStarted()
         return;
     summary_.clear();
     reason_.clear();
+    failure_ = Diagnostic::Failure::None;
     errno_ = 0;
     reasonPending_ = false;
     emit changed();
@@ -92,10 +79,11 @@ void StatusReport::setNetworkState(const QString &state)
 
 QString StatusReport::hint() const
 {
-    if (summary_.startsWith(listenError))
+    if (failure_ == Diagnostic::Failure::NetworkListen)
         return tr("Close the program that uses the port (cwdaemon?), or choose another port in Preferences, "
                   "Network.");
-    const bool openFailed = summary_ == openError || summary_ == startupOpenError;
+    const bool openFailed =
+        failure_ == Diagnostic::Failure::SerialOpen || failure_ == Diagnostic::Failure::SerialOpenAtStart;
     if (!openFailed)
         return {};
     if (store_.stringValue(KLKSerialDeviceKey).isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "keying/diagnostic.h"
+
 #include <QObject>
 #include <QString>
 
@@ -26,8 +28,7 @@ public:
     QString networkState() const { return networkState_; }
     void setNetworkState(const QString &state);
 
-    // One diagnostic line; error is the errno of a failed system call or 0.
-    void report(const QString &line, int error = 0);
+    void report(const Diagnostic &diagnostic);
     // A transmission has opened the port and keys: an error from before it no longer holds.
     void transmissionStarted();
 
@@ -39,6 +40,7 @@ private:
     int observerNumber_ = 0;
     QString summary_;
     QString reason_;
+    Diagnostic::Failure failure_ = Diagnostic::Failure::None; // what failed, as the summary says
     int errno_ = 0;
     bool reasonPending_ = false; // a failed call's line waits for the error line that explains it
     bool startupFailure_ = false;

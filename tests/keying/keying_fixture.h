@@ -26,9 +26,9 @@ protected:
         resetModuleState();
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         store->registerDefaults(registeredDefaults());
-        Diagnostics::setObserver([this](const QString &line, int) {
+        Diagnostics::setObserver([this](const Diagnostic &diagnostic) {
             std::scoped_lock lock(linesMutex);
-            lines.append(line);
+            lines.append(diagnostic.line);
         });
     }
 
