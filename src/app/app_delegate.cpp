@@ -3,6 +3,8 @@
 #include "app/application_keys.h"
 #include "compose/keyer.h"
 #include "console/console_controller.h"
+#include "console/console_log_relay.h"
+#include "console/keyer_commands.h"
 #include "keying/diagnostics.h"
 #include "keying/queued_keying.h"
 #include "keying/serial_controller.h"
@@ -16,13 +18,6 @@
 
 #include <QApplication>
 
-namespace {
-
-constexpr int timeInterval = 500;  // ms, the clock timer's period
-constexpr int keyCancelTime = 500; // ms, the function-key repeat-suppression window
-
-} // namespace
-
 AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, AudioFactory audioFactory,
                          QObject *parent)
     : QObject(parent), store_(store),
@@ -32,15 +27,12 @@ AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, Audi
       statusReport_(store)
 {
     initMessage();
-    clockTimer_.setInterval(timeInterval);
-    connect(&clockTimer_, &QTimer::timeout, this, &AppDelegate::timerStatus);
-    keyTimer_.setSingleShot(true);
-    keyTimer_.setInterval(keyCancelTime);
-    connect(&keyTimer_, &QTimer::timeout, this, &AppDelegate::keyTimerStop);
-    connect(&store_, &SettingsStore::notice, this, &Diagnostics::out, Qt::DirectConnection);
+    connect(
+        &store_, &SettingsStore::notice, this, [](const QString &line) { Diagnostics::out(line); },
+        Qt::DirectConnection);
     // The settings file was read before the status report followed Keylark's lines.
     if (!store_.loadProblem().isEmpty())
-        statusReport_.report(store_.loadProblem());
+        statusReport_.report(Diagnostic::informationLine(store_.loadProblem()));
 }
 
 AppDelegate::~AppDelegate()
@@ -70,20 +62,22 @@ void AppDelegate::applicationDidFinishLaunching()
     if (serialController_)
         return;
     // Each object asks for the one made just before it, so this order is fixed.
-    serialController_ =
-        keyingFactory_(store_, [this]() -> ConsoleLog * { return consoleController_.load(); });
+    serialController_ = keyingFactory_(store_, [this]() -> ConsoleLog * {
+        ConsoleController *console = consoleController_.load();
+        return console ? &console->logRelay() : nullptr;
+    });
     ElementTimeline *timeline = serialController_->elementTimeline();
     if (std::unique_ptr<AudioOutput> output = timeline ? audioFactory_() : nullptr)
         sidetone_ = std::make_unique<Sidetone>(*timeline, store_, std::move(output));
     sentRecord_ = std::make_unique<SentRecord>(store_);
     serialController_->setTransmissionListener(sentRecord_.get());
     keyer_ = std::make_unique<Keyer>(store_, *serialController_);
+    keyerCommands_ = std::make_unique<KeyerCommands>(*keyer_, store_);
     startNetworkKeying();
-    applicationKeys_ = std::make_unique<ApplicationKeys>([this] { return consoleController_.load(); });
+    applicationKeys_ =
+        std::make_unique<ApplicationKeys>(*keyerCommands_, [this] { return consoleController_.load(); });
     qApp->installEventFilter(applicationKeys_.get());
     openConsole();
-    timerFlag_ = true;
-    clockTimer_.start();
 }
 
 void AppDelegate::startNetworkKeying()
@@ -102,10 +96,12 @@ void AppDelegate::openConsole()
     if (!keyer_)
         return;
     if (!console_) {
-        console_ = std::make_unique<ConsoleController>(store_, *this);
+        console_ = std::make_unique<ConsoleController>(store_, *keyer_, *keyerCommands_, statusReport_);
         consoleController_ = console_.get();
         connect(console_.get(), &ConsoleController::closed, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
+        connect(console_.get(), &ConsoleController::preferencesRequested, this,
+                &AppDelegate::showPreferencesFor);
     }
     console_->showWindow();
 }
@@ -123,36 +119,11 @@ void AppDelegate::showPreferencesFor(const QString &key)
     preferencesController_->showSetting(key);
 }
 
-void AppDelegate::timerStatus()
-{
-    if (timerFlag_ && console_)
-        console_->dateUpdate();
-}
-
-void AppDelegate::keyTimerStart()
-{
-    keyTimer_.start();
-}
-
-void AppDelegate::keyTimerCancel()
-{
-    keyTimer_.stop();
-}
-
-void AppDelegate::keyTimerStop()
-{
-    keyTimer_.stop();
-    if (console_)
-        console_->functionKeyClear();
-}
-
 void AppDelegate::shutdown()
 {
     if (shutDown_)
         return;
     shutDown_ = true;
-    clockTimer_.stop();
-    keyTimer_.stop();
     applicationKeys_.reset();
     // The keying controller goes first: its destructor stops and joins the worker and leaves the line
     // key-up, so no worker can reach the keyer or the console after this.
@@ -168,6 +139,7 @@ void AppDelegate::shutdown()
     keyer_.reset();
     consoleController_ = nullptr;
     console_.reset();
+    keyerCommands_.reset();
     preferencesController_.reset();
     store_.flush();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "console/console_host.h"
 #include "keying/console_log.h"
 #include "status/status_report.h"
 
@@ -8,7 +7,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -19,6 +17,7 @@ class AudioOutput;
 class ConsoleController;
 class KeyingController;
 class Keyer;
+class KeyerCommands;
 class NetworkKeyingService;
 class PreferencesController;
 class SentRecord;
@@ -26,9 +25,9 @@ class SettingsStore;
 class Sidetone;
 
 // The one object through which Keylark's parts find each other. It creates the keying controller, the
-// keyer and the console in a fixed order when launching finishes, runs the clock and function-key timers,
-// and tears everything down in order: the worker is stopped and joined before anything it could call goes.
-class AppDelegate : public QObject, public ConsoleHost
+// keyer and the console in a fixed order when launching finishes, opens the windows, and tears everything
+// down in order: the worker is stopped and joined before anything it could call goes.
+class AppDelegate : public QObject
 {
     Q_OBJECT
 
@@ -59,30 +58,21 @@ public:
                                                                   ConsoleLookup console);
 
     void applicationDidFinishLaunching();
-    void openConsole() override;
-    void showPreferences() override;
-    void showPreferencesFor(const QString &key) override;
+    void openConsole();
+    void showPreferences();
+    // Shows the preferences at the pane where the setting is made, with its control focused; an empty key
+    // names none.
+    void showPreferencesFor(const QString &key);
     void shutdown();
 
-    void timerStatus();
-    void timerStart() { timerFlag_ = true; }
-    void timerStop() { timerFlag_ = false; }
-    bool timerFlag() const { return timerFlag_; }
-
-    void keyTimerStart() override;
-    void keyTimerCancel() override;
-    void keyTimerStop();
-    bool keyTimerPending() const { return keyTimer_.isActive(); }
-
     KeyingController *serialController() const { return serialController_.get(); }
-    Keyer *keyer() const override { return keyer_.get(); }
-    StatusReport &statusReport() override { return statusReport_; }
+    Keyer *keyer() const { return keyer_.get(); }
+    StatusReport &statusReport() { return statusReport_; }
     ConsoleController *consoleController() const { return consoleController_.load(); }
     PreferencesController *preferencesController() const { return preferencesController_.get(); }
     NetworkKeyingService *networkKeying() const { return networkKeying_.get(); }
     SentRecord *sentRecord() const { return sentRecord_.get(); }
     const QList<GroupRecord> &messageGroup() const { return messageGroup_; }
-    SettingsStore &store() const { return store_; }
 
 private:
     void initMessage();
@@ -99,6 +89,8 @@ private:
     std::unique_ptr<KeyingController> serialController_;
     std::unique_ptr<Sidetone> sidetone_;
     std::unique_ptr<Keyer> keyer_;
+    // What the console's buttons and the keys of every window ask of the keyer.
+    std::unique_ptr<KeyerCommands> keyerCommands_;
     // Feeds the keying controller, so it goes before the controller and is made after it.
     std::unique_ptr<NetworkKeyingService> networkKeying_;
     std::unique_ptr<ConsoleController> console_;
@@ -106,8 +98,5 @@ private:
     std::atomic<ConsoleController *> consoleController_ = nullptr;
     std::unique_ptr<PreferencesController> preferencesController_;
     QList<GroupRecord> messageGroup_;
-    bool timerFlag_ = false;
-    QTimer clockTimer_;
-    QTimer keyTimer_;
     bool shutDown_ = false;
 };

@@ -1,6 +1,7 @@
 #include "app/application_keys.h"
 
 #include "console/console_controller.h"
+#include "console/keyer_commands.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -18,8 +19,8 @@ bool isFirstReceiver(const QWidget *widget)
 
 } // namespace
 
-ApplicationKeys::ApplicationKeys(ConsoleLookup console, QObject *parent)
-    : QObject(parent), console_(std::move(console))
+ApplicationKeys::ApplicationKeys(KeyerCommands &commands, ConsoleLookup console, QObject *parent)
+    : QObject(parent), commands_(commands), console_(std::move(console))
 {
 }
 
@@ -35,7 +36,7 @@ bool ApplicationKeys::eventFilter(QObject *watched, QEvent *event)
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
     if (key->key() == Qt::Key_Escape) {
-        console->cancelAction();
+        commands_.cancel();
         return false; // a dialog still closes
     }
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
@@ -46,7 +47,7 @@ bool ApplicationKeys::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) {
-        key->key() == Qt::Key_PageUp ? console->wpmUp() : console->wpmDown();
+        key->key() == Qt::Key_PageUp ? commands_.wpmUp() : commands_.wpmDown();
         return true;
     }
     return false;

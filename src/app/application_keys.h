@@ -5,6 +5,7 @@
 #include <functional>
 
 class ConsoleController;
+class KeyerCommands;
 
 // The keys that act from every Keylark window, not only the console: Esc stops the transmission from any
 // window or dialog, and still closes the dialog as usual; F1-F12, Page Up and Page Down act from the
@@ -17,10 +18,11 @@ class ApplicationKeys : public QObject
 public:
     using ConsoleLookup = std::function<ConsoleController *()>;
 
-    explicit ApplicationKeys(ConsoleLookup console, QObject *parent = nullptr);
+    ApplicationKeys(KeyerCommands &commands, ConsoleLookup console, QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    KeyerCommands &commands_;
     ConsoleLookup console_;
 };

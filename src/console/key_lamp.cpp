@@ -19,7 +19,7 @@ KeyLamp::KeyLamp(ElementTimeline *timeline, QLabel &label, QObject *parent) : QO
 
 KeyLamp::~KeyLamp() = default;
 
-void KeyLamp::stop()
+void KeyLamp::stopFollowing()
 {
     follower_.reset();
     show(false);

@@ -24,7 +24,7 @@ public:
     void restyle();
     // Stops following the timeline, which must happen before the engine that owns it goes; the lamp
     // goes dark.
-    void stop();
+    void stopFollowing();
 
 private:
     void show(bool lit);

@@ -1,6 +1,8 @@
 #include "app/app_delegate.h"
 #include "compose/keyer.h"
+#include "console/console_clock.h"
 #include "console/console_controller.h"
+#include "console/console_log_relay.h"
 #include "console/recording_keying.h"
 #include "eventually.h"
 #include "keying/serial_controller.h"
@@ -80,9 +82,9 @@ TEST_F(AppDelegateTest, LaunchBuildsKeyingThenKeyerThenConsoleSharingThem)
     ASSERT_NE(delegate->consoleController(), nullptr);
     EXPECT_EQ(delegate->serialController(), recorder);
     EXPECT_EQ(delegate->consoleController()->keyer(), delegate->keyer());
-    EXPECT_EQ(recorder->console(), delegate->consoleController());
+    EXPECT_EQ(recorder->console(), &delegate->consoleController()->logRelay());
     EXPECT_TRUE(delegate->consoleController()->isVisible());
-    EXPECT_TRUE(delegate->timerFlag());
+    EXPECT_TRUE(delegate->consoleController()->clock().timerFlag());
 
     // The console's keyer hands its texts to the delegate's keying controller.
     delegate->consoleController()->findChild<QLineEdit *>(QStringLiteral("lineInOutlet"))->setText("cq");
@@ -161,45 +163,6 @@ TEST_F(AppDelegateTest, MessageGroupModelHasEightGroupsOfTwelveKeys)
         EXPECT_EQ(group.function.size(), FUNCTIONCOUNT);
     EXPECT_EQ(groups.at(1).label, QStringLiteral("G2"));
     EXPECT_EQ(groups.at(0).function.at(11).label, QStringLiteral("F12"));
-}
-
-TEST_F(AppDelegateTest, ClockTickUpdatesTheConsoleOnlyWhileTheTimerFlagIsSet)
-{
-    makeRecordingDelegate();
-    delegate->applicationDidFinishLaunching();
-    ConsoleController *console = delegate->consoleController();
-    const QDateTime past(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-
-    console->setDateJST(past);
-    delegate->timerStop();
-    delegate->timerStatus();
-    EXPECT_EQ(console->dateJST(), past);
-
-    delegate->timerStart();
-    delegate->timerStatus();
-    EXPECT_GT(console->dateJST(), past);
-
-    // And the repeating clock timer drives it by itself.
-    console->setDateJST(past);
-    EXPECT_EVENTUALLY(console->dateJST() > past);
-}
-
-TEST_F(AppDelegateTest, KeyTimerClearsTheRepeatWindowOnceUnlessCancelled)
-{
-    makeRecordingDelegate();
-    delegate->keyTimerCancel(); // before any start: nothing happens
-    delegate->applicationDidFinishLaunching();
-
-    G_KLKFunctionKeyDown = 1;
-    delegate->keyTimerStart();
-    delegate->keyTimerCancel();
-    EXPECT_FALSE(delegate->keyTimerPending());
-    EXPECT_EQ(G_KLKFunctionKeyDown, 1);
-
-    delegate->keyTimerStart();
-    EXPECT_TRUE(delegate->keyTimerPending());
-    EXPECT_EVENTUALLY_EQ(G_KLKFunctionKeyDown, 0);
-    EXPECT_FALSE(delegate->keyTimerPending());
 }
 
 TEST_F(AppDelegateTest, TeardownStopsKeyingFirstAndFlushesTheSettings)

@@ -126,18 +126,18 @@ TEST_F(ConsoleAccessibilityTest, SetUpHintIsHeardWithTheInputLineUntilKeyingIsSe
 
 TEST_F(ConsoleAccessibilityTest, LogIsReadFromTheKeyboardWhileItGrows)
 {
-    console->appendText(QStringLiteral("CQ DE AB1CD"));
+    console->logRelay().appendText(QStringLiteral("CQ DE AB1CD"));
     log()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(log(), Qt::Key_Home);
     QTest::keyClick(log(), Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(log(), Qt::Key_Right, Qt::ShiftModifier);
     ASSERT_EQ(log()->textCursor().selectedText(), QStringLiteral("CQ"));
 
-    console->appendText(QStringLiteral(" K"));
+    console->logRelay().appendText(QStringLiteral(" K"));
     EXPECT_EQ(log()->textCursor().selectedText(), QStringLiteral("CQ")) << "the reader keeps their place";
 
     QTest::keyClick(log(), Qt::Key_End);
-    console->appendText(QStringLiteral(" E"));
+    console->logRelay().appendText(QStringLiteral(" E"));
     EXPECT_EQ(log()->textCursor().position(), log()->document()->characterCount() - 1)
         << "at the end it follows";
 
@@ -176,7 +176,7 @@ TEST_P(ConsoleColoursTest, TimestampsReadWellOnTheLog)
     WindowFit::DesktopLook look;
     if (GetParam().highContrast)
         look.highContrast();
-    console->appendPrompt(QStringLiteral("12:00:00  "));
+    console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
     const QColor stamp = log()->document()->firstBlock().begin().fragment().charFormat().foreground().color();
     EXPECT_GE(WindowFit::contrast(stamp, log()->palette().color(QPalette::Base)), 4.5)
         << stamp.name().toStdString();

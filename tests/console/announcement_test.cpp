@@ -89,9 +89,9 @@ public:
     void key(const QString &text)
     {
         recorder->sending = 1;
-        console->appendPrompt(QStringLiteral("12:00:00  "));
+        console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
         for (const QChar character : text)
-            console->appendText(character);
+            console->logRelay().appendText(character);
     }
     void finish()
     {

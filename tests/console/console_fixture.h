@@ -2,6 +2,8 @@
 
 #include "app/app_delegate.h"
 #include "console/console_controller.h"
+#include "console/console_log_relay.h"
+#include "console/function_key_pad.h"
 #include "console/recording_keying.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -15,10 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 // A launched AppDelegate on a fresh settings file, with a recording keying controller in place of the
-// serial port. The console window is shown and active so that its shortcuts work.
+// serial port. The console window is shown and active so that its shortcuts work; its function keys'
+// repeat window runs on the test's clock.
 class ConsoleFixture : public ::testing::Test
 {
 protected:
@@ -41,6 +45,7 @@ protected:
         console = delegate->consoleController();
         ASSERT_NE(console, nullptr);
         console->setBeep([this] { ++beeps; });
+        console->functionKeys().repeatGuard().setClock([this] { return now; });
         ASSERT_TRUE(QTest::qWaitForWindowActive(console));
     }
 
@@ -61,6 +66,8 @@ protected:
     QAbstractButton *functionKey(int key) const { return button(QStringLiteral("functionKey%1").arg(key)); }
     void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
     void pressFunctionKey(int key) const { QTest::mouseClick(functionKey(key), Qt::LeftButton); }
+    // The function keys' repeat window runs on the test's clock: a test moves it on instead of waiting.
+    void passRepeatWindow() { now += RepeatGuard::window; }
 
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> store;
@@ -68,4 +75,6 @@ protected:
     ConsoleController *console = nullptr;
     RecordingKeying *recorder = nullptr;
     int beeps = 0;
+    std::chrono::steady_clock::time_point now =
+        std::chrono::steady_clock::time_point() + std::chrono::hours(1);
 };

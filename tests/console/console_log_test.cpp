@@ -1,3 +1,4 @@
+#include "console/console_clock.h"
 #include "console/console_fixture.h"
 #include "eventually.h"
 #include "keying/diagnostics.h"
@@ -22,15 +23,15 @@ using ConsoleLogTest = ConsoleFixture;
 
 TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
 {
-    console->appendText(QStringLiteral("hello world"));
+    console->logRelay().appendText(QStringLiteral("hello world"));
     QTextCursor selection = log()->textCursor();
     selection.setPosition(0);
     selection.setPosition(5, QTextCursor::KeepAnchor);
     log()->setTextCursor(selection);
     ASSERT_EQ(log()->textCursor().selectedText(), QStringLiteral("hello"));
 
-    console->appendText(QStringLiteral("!"));
-    console->appendText(QString());
+    console->logRelay().appendText(QStringLiteral("!"));
+    console->logRelay().appendText(QString());
 
     EXPECT_EQ(log()->toPlainText(), QStringLiteral("hello world!"));
     EXPECT_FALSE(log()->textCursor().hasSelection());
@@ -39,7 +40,7 @@ TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
 
 TEST_F(ConsoleLogTest, OperatorCannotTypeIntoTheLog)
 {
-    console->appendPrompt(QStringLiteral("09:05:07  "));
+    console->logRelay().appendPrompt(QStringLiteral("09:05:07  "));
     log()->setFocus();
     QTest::keyClicks(log(), QStringLiteral("xyz"));
     EXPECT_TRUE(log()->isReadOnly());
@@ -53,10 +54,10 @@ TEST_F(ConsoleLogTest, WorkerCallsArriveInOrderWithoutDisturbingTheInputLine)
     std::thread worker([&] {
         for (int pass = 0; pass < 50; ++pass) {
             if (pass > 0)
-                console->appendText(QStringLiteral("\n"));
-            console->appendPrompt(QStringLiteral("12:00:%1  ").arg(pass, 2, 10, QLatin1Char('0')));
+                console->logRelay().appendText(QStringLiteral("\n"));
+            console->logRelay().appendPrompt(QStringLiteral("12:00:%1  ").arg(pass, 2, 10, QLatin1Char('0')));
             for (QChar character : QStringLiteral("CQ DE AB1CD"))
-                console->appendText(QString(character));
+                console->logRelay().appendText(QString(character));
         }
     });
     for (int pass = 0; pass < 50; ++pass)
@@ -71,9 +72,9 @@ TEST_F(ConsoleLogTest, WorkerCallsArriveInOrderWithoutDisturbingTheInputLine)
 
 TEST_F(ConsoleLogTest, LineInClearFromTheWorkerEmptiesOnlyTheInputLine)
 {
-    console->appendText(QStringLiteral("CQ"));
+    console->logRelay().appendText(QStringLiteral("CQ"));
     lineIn()->setText(QStringLiteral("TEST"));
-    std::thread([this] { console->lineInClear(); }).join();
+    std::thread([this] { console->logRelay().lineInClear(); }).join();
     EXPECT_EVENTUALLY(lineIn()->text().isEmpty());
     EXPECT_EQ(log()->toPlainText(), QStringLiteral("CQ"));
 }
@@ -81,8 +82,8 @@ TEST_F(ConsoleLogTest, LineInClearFromTheWorkerEmptiesOnlyTheInputLine)
 TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
 {
     recorder->sending = 1;
-    console->appendPrompt(QStringLiteral("10:00:00  "));
-    console->appendText(QStringLiteral("C"));
+    console->logRelay().appendPrompt(QStringLiteral("10:00:00  "));
+    console->logRelay().appendText(QStringLiteral("C"));
     lineIn()->setText(QStringLiteral("CQ"));
 
     click(QStringLiteral("clearButton"));
@@ -91,7 +92,7 @@ TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
     EXPECT_TRUE(lineIn()->text().isEmpty());
     EXPECT_EQ(recorder->clears, 1);
     EXPECT_EQ(recorder->stops, 0);
-    console->appendText(QStringLiteral("Q"));
+    console->logRelay().appendText(QStringLiteral("Q"));
     EXPECT_EQ(log()->toPlainText(), QStringLiteral("Q"));
 }
 
@@ -148,14 +149,32 @@ TEST_F(ConsoleLogTest, ClockFollowsDateJst)
     EXPECT_LE(qAbs(console->dateJST().secsTo(QDateTime::currentDateTime())), 1);
 }
 
+TEST_F(ConsoleLogTest, ClockTicksOnlyWhileItsTimerFlagIsSet)
+{
+    ConsoleClock &clock = console->clock();
+    const QDateTime past(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    console->setDateJST(past);
+    clock.timerStop();
+    clock.timerStatus();
+    EXPECT_EQ(console->dateJST(), past);
+
+    clock.timerStart();
+    clock.timerStatus();
+    EXPECT_GT(console->dateJST(), past);
+
+    // And the repeating clock timer drives it by itself.
+    console->setDateJST(past);
+    EXPECT_EVENTUALLY(console->dateJST() > past);
+}
+
 // As the worker writes a beacon's passes: a line break between passes, the prompt, then the text.
 void appendPasses(ConsoleController *console, int from, int count)
 {
     for (int pass = from; pass < from + count; ++pass) {
         if (pass > 0)
-            console->appendText(QStringLiteral("\n"));
-        console->appendPrompt(QStringLiteral("12:00:00  "));
-        console->appendText(QStringLiteral("PASS %1").arg(pass));
+            console->logRelay().appendText(QStringLiteral("\n"));
+        console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
+        console->logRelay().appendText(QStringLiteral("PASS %1").arg(pass));
     }
 }
 
@@ -262,7 +281,7 @@ TEST_F(ConsoleLogTest, ClearingTheInputLineKeepsOnlyItsLastLineToUndo)
     QTest::keyClicks(lineIn(), QStringLiteral("CQ TEST"));
     click(QStringLiteral("clearButton"));
     QTest::keyClicks(lineIn(), QStringLiteral("DE AB1CD"));
-    console->lineInClear();
+    console->logRelay().lineInClear();
     EXPECT_EVENTUALLY(lineIn()->text().isEmpty());
     lineIn()->undo();
     EXPECT_EQ(lineIn()->text(), QStringLiteral("DE AB1CD"));

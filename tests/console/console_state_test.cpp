@@ -98,7 +98,8 @@ TEST_P(RefusedOpenTest, ShowsTheReasonAndAHintUntilATransmissionKeys)
     if (row.device)
         store->setValue(KLKSerialDeviceKey, QString::fromLatin1(row.device));
     Diagnostics::systemError(QStringLiteral("*** Keylark : Serial device "), row.error);
-    Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."));
+    Diagnostics::out(QStringLiteral("*** Keylark : Serial open error. Please set serial device."),
+                     Diagnostic::Failure::SerialOpen);
     EXPECT_EVENTUALLY(!error().isEmpty());
     EXPECT_TRUE(
         error().startsWith(QStringLiteral("*** Keylark : Serial open error. Please set serial device. (") +
@@ -110,7 +111,7 @@ TEST_P(RefusedOpenTest, ShowsTheReasonAndAHintUntilATransmissionKeys)
     EXPECT_EVENTUALLY_EQ(information(), QStringLiteral("#.. Keylark : something else"));
     EXPECT_FALSE(error().isEmpty());
 
-    console->appendPrompt(QStringLiteral("12:00:00  ")); // the next transmission opened the port
+    console->logRelay().appendPrompt(QStringLiteral("12:00:00  ")); // the next transmission opened the port
     EXPECT_TRUE(label(QStringLiteral("statusError"))->isHidden());
     EXPECT_EQ(information(), QStringLiteral("#.. Keylark : something else"));
 }
@@ -128,7 +129,8 @@ TEST_F(ConsoleStateTest, NetworkPortInUseSaysWhatToDo)
 {
     Diagnostics::out(
         QStringLiteral("*** Keylark : Network keying cannot listen on 127.0.0.1 port 6789 (another "
-                       "program uses it); Keylark goes on without network keying."));
+                       "program uses it); Keylark goes on without network keying."),
+        Diagnostic::Failure::NetworkListen);
     EXPECT_EVENTUALLY(!error().isEmpty());
     EXPECT_TRUE(error().contains(QStringLiteral("choose another port in Preferences, Network")))
         << error().toStdString();

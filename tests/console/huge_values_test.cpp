@@ -49,7 +49,7 @@ TEST_F(HugeStoredTexts, AFunctionKeySendsWhatOneTransmissionCarries)
 {
     pressFunctionKey(1);
     EXPECT_EQ(recorder->sent, QStringList{message.left(usable).toUpper()});
-    delegate->keyTimerStop();
+    passRepeatWindow();
     pressFunctionKey(2);
     ASSERT_EQ(recorder->sent.size(), 2);
     EXPECT_EQ(recorder->sent.last(), QString(usable, u'M'));

@@ -40,10 +40,10 @@ protected:
             GTEST_SKIP() << "KEYLARK_SCREENSHOTS names no folder";
         ASSERT_TRUE(QDir().mkpath(target));
         console->findChild<QAction *>(QStringLiteral("actionToggleDrawer"))->trigger();
-        console->appendPrompt(QStringLiteral("21:04:10  "));
-        console->appendText(QStringLiteral("CQ TEST AB1CD AB1CD TEST\n"));
-        console->appendPrompt(QStringLiteral("21:04:31  "));
-        console->appendText(QStringLiteral("DL1ABC 5NN 13"));
+        console->logRelay().appendPrompt(QStringLiteral("21:04:10  "));
+        console->logRelay().appendText(QStringLiteral("CQ TEST AB1CD AB1CD TEST\n"));
+        console->logRelay().appendPrompt(QStringLiteral("21:04:31  "));
+        console->logRelay().appendText(QStringLiteral("DL1ABC 5NN 13"));
         std::thread([] {
             Diagnostics::out(QStringLiteral("#.. Keylark : Serial found path: /dev/ttyUSB0"));
         }).join();

@@ -1,0 +1,159 @@
+#include "console/console_log_view.h"
+
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "status/status_report.h"
+#include "widgets/inner_control_names.h"
+#include "widgets/readable_colours.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextCursor>
+
+namespace {
+
+// Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font; a
+// little larger than the desktop's text, and as much larger as the operator has made that.
+QFont defaultFont()
+{
+    const QString family = QStringLiteral("DejaVu Sans Mono");
+    QFont font = QFontDatabase::hasFamily(family) ? QFont(family)
+                                                  : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const qreal desktop = QApplication::font().pointSizeF();
+    font.setPointSizeF(std::max(12.0, desktop > 0 ? desktop * 4 / 3 : 12.0));
+    return font;
+}
+
+} // namespace
+
+ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store,
+                               StatusReport &status, QObject *parent)
+    : QObject(parent), view_(view), typing_(typing), store_(store), status_(status)
+{
+    view_.installEventFilter(this);
+    connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
+        if (key == KLKConsoleScrollBackKey)
+            applyScrollBack();
+    });
+    restoreFont();
+    applyScrollBack();
+}
+
+void ConsoleLogView::insertAtEnd(const QString &text, bool prompt)
+{
+    QTextCursor cursor(view_.document());
+    cursor.movePosition(QTextCursor::End);
+    const bool following = !view_.hasFocus() || view_.textCursor().position() == cursor.position();
+    QTextCharFormat format;
+    if (prompt)
+        format.setForeground(ReadableColours::muted(view_.palette(), QPalette::Base, QPalette::Text));
+    cursor.insertText(text, format);
+    // The caret goes to the end and any selection of the operator's is dropped, as typed input would;
+    // but while the operator reads the log from the keyboard the caret stays where they read.
+    if (!following)
+        return;
+    view_.setTextCursor(cursor);
+    view_.ensureCursorVisible();
+}
+
+void ConsoleLogView::setText(const QString &text)
+{
+    view_.setPlainText(text);
+}
+
+// The log keeps the newest lines only, so that neither its memory nor the cost of a character grows
+// with the time Keylark runs; the oldest lines go first.
+void ConsoleLogView::applyScrollBack()
+{
+    view_.setUndoRedoEnabled(false); // the log is never edited: nothing to undo
+    view_.setMaximumBlockCount(int(KLKScrollBackRange.clamp(store_.intValue(KLKConsoleScrollBackKey))));
+}
+
+// The log can be reached with Tab, to be read or copied from, but what the operator types goes on into
+// the input line.
+bool ConsoleLogView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != &view_ || event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                       !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!typed)
+        return false;
+    typing_.setFocus(Qt::OtherFocusReason);
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
+    QApplication::sendEvent(&typing_, &copy);
+    return true;
+}
+
+void ConsoleLogView::chooseLogFont()
+{
+    QFontDialog dialog(view_.font(), view_.window());
+    dialog.setObjectName(QStringLiteral("logFontDialog"));
+    dialog.setWindowTitle(tr("Log Font"));
+    dialog.setOptions(QFontDialog::MonospacedFonts);
+    InnerControlNames::nameAll(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QFont font = dialog.selectedFont();
+    view_.setFont(font);
+    store_.setValue(KLKConsoleLogFontKey, font.toString());
+}
+
+void ConsoleLogView::followFont()
+{
+    if (store_.stringValue(KLKConsoleLogFontKey).isEmpty())
+        restoreFont();
+}
+
+// The font chosen last, when it can still be read; else the fixed-pitch default.
+void ConsoleLogView::restoreFont()
+{
+    QFont font = defaultFont();
+    const QString stored = store_.stringValue(KLKConsoleLogFontKey);
+    QFont chosen;
+    if (!stored.isEmpty() && chosen.fromString(stored))
+        font = chosen;
+    view_.setFont(font);
+}
+
+void ConsoleLogView::saveLogAs()
+{
+    QFileDialog dialog(view_.window(), tr("Save Log As"));
+    dialog.setObjectName(QStringLiteral("saveLogDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr("Text files (*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(QStringLiteral("keylark-log-%1.txt")
+                          .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmm"))));
+    InnerControlNames::nameAll(&dialog);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        saveLog(dialog.selectedFiles().constFirst());
+}
+
+// The whole file or nothing: a failed save leaves an earlier file of that name as it was.
+bool ConsoleLogView::saveLog(const QString &path)
+{
+    QString text = view_.toPlainText();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+    const QString shown = QDir::toNativeSeparators(path);
+    if (saved)
+        status_.report(
+            Diagnostic::informationLine(QStringLiteral("#.. Keylark : Log saved to %1.").arg(shown)));
+    else
+        status_.report(Diagnostic::errorLine(
+            QStringLiteral("*** Keylark : Log not saved to %1 (%2).").arg(shown, file.errorString())));
+    return saved;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QPlainTextEdit;
+class QWidget;
+class SettingsStore;
+class StatusReport;
+
+// The console's log: what was keyed, each pass headed by its time, in a read-only view that keeps the
+// newest lines within the operator's scroll-back. The operator may read and copy from it, choose its font,
+// and save it as a text file; what they type there goes on into the input line.
+class ConsoleLogView : public QObject
+{
+    Q_OBJECT
+
+public:
+    // typing: where the keys typed in the log go.
+    ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store, StatusReport &status,
+                   QObject *parent = nullptr);
+
+    // Adds text at the end; a prompt in a muted colour.
+    void insertAtEnd(const QString &text, bool prompt);
+    void setText(const QString &text);
+    // Writes the log as shown to the file at path; false, and said in the status bar, when it could not.
+    bool saveLog(const QString &path);
+    void saveLogAs();
+    void chooseLogFont();
+    // The desktop's font changed: a log in the default font follows it.
+    void followFont();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void restoreFont();
+    void applyScrollBack();
+
+    QPlainTextEdit &view_;
+    QWidget &typing_;
+    SettingsStore &store_;
+    StatusReport &status_;
+};
