@@ -1,0 +1,47 @@
+#pragma once
+
+#include "keying/serial_port.h"
+#include "keying/serial_port_scanner.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QPushButton;
+class SettingsStore;
+
+// The serial device chooser: one entry per port found, by its description and kernel name, holding the
+// stable path to store; the stored path is always offered, marked when nothing is there, and "none" only
+// when nothing is stored. Nothing here opens a port: the list comes from sysfs and /dev alone. Filling
+// the list never changes the setting; choosing an entry does.
+class PortChooser : public QObject
+{
+    Q_OBJECT
+
+public:
+    // path: the label under the list that shows the path stored, a row of form.
+    PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFormLayout &form, SettingsStore &store,
+                const SerialPortScanner &scanner, QObject *parent = nullptr);
+
+    // Looks for the ports again and offers what is found.
+    void rescanDevices();
+
+private:
+    void discoverDevices();
+    void fillDevicePopUp();
+    QString storedDeviceText(const QString &stored) const;
+    void showDevicePath();
+    void chooseDevice(int index);
+
+    QComboBox &devicePopUpButton_;
+    QLabel &pathLabel_;
+    QFormLayout &form_;
+    SettingsStore &store_;
+    SerialPortScanner scanner_;
+    QList<SerialPort> ports_;
+    QStringList devices;
+    QStringList serialDeviceArrayList; // the paths that serial port discovery found
+};
