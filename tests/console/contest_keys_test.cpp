@@ -66,6 +66,7 @@ TEST_P(ReturnElsewhereTest, SendsNothing)
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Fields, ReturnElsewhereTest, ::testing::Values(
+    FieldCase{"Log",       "textViewOutlet"},
     FieldCase{"Call",      "callOutlet"},
     FieldCase{"Rst",       "rstOutlet"},
     FieldCase{"Speed",     "speedSpinBox"},

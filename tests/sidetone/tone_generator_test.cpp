@@ -226,4 +226,16 @@ TEST(ToneGenerator, ALateElementStartsAtOnceAndKeepsItsLength)
     EXPECT_EQ(samples, reference);
 }
 
+// An element asked to start while the one before still sounds waits, whole, for that one's fall to end.
+TEST(ToneGenerator, AnElementWithinTheOneBeforeFollowsItInsteadOfSoundingOnTop)
+{
+    ToneGenerator generator;
+    const auto samples = render(generator, {{0, 2880}, {1000, 2880}}, 8000);
+    ToneGenerator alone;
+    const auto reference = render(alone, {{0, 2880}}, std::size_t(2880 + edge));
+    const std::int64_t second = 2880 + edge;
+    for (std::int64_t i = 0; i < second + 2880 + edge; ++i)
+        ASSERT_EQ(samples[i], reference[i < second ? i : i - second]) << "sample " << i;
+}
+
 } // namespace
