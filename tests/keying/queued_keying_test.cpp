@@ -300,11 +300,4 @@ TEST_F(QueuedKeyingTest, WithoutSourceNothingOpensOrLogs)
     EXPECT_EQ(line.count('o'), 0);
 }
 
-TEST_F(QueuedKeyingTest, RefusedWhenTheControllerDidNotStart)
-{
-    initialized = -1;
-    EXPECT_EQ(controller->cwSendQueued(), -1);
-    initialized = 1;
-}
-
 } // namespace

@@ -1,4 +1,5 @@
 #include "keying_fixture.h"
+#include "list_source.h"
 
 #include <fcntl.h>
 
@@ -81,10 +82,16 @@ TEST_F(KeyingTest, OpenAtStartThatFailsRefusesEverySend)
     CaptureStdout();
     EXPECT_EQ(controller->cwSendString(QStringLiteral("CQ")), -1);
     EXPECT_EQ(GetCapturedStdout(), "*** Keylark : Serial initialize error. Please restart this program.\n");
+    ListSource source; // a logger's queued texts are refused the same way
+    source.add({1, stepsOf("E"), 0});
+    controller->setTextSource(&source);
+    EXPECT_EQ(controller->cwSendQueued(), -1);
     controller->joinWorkers();
     EXPECT_EQ(controller->cwIsSending(), 0);
     EXPECT_TRUE(console.calls().isEmpty());
+    EXPECT_TRUE(source.keyed().empty());
     EXPECT_EQ(line.count('o'), 1);
+    controller->setTextSource(nullptr);
 }
 
 TEST_F(KeyingTest, StartUpClearsRequestsRaisedBefore)
