@@ -199,13 +199,12 @@ def play(server, program, preload, display, bus, workdir, arguments=()):
                 "sidetonePitch": PITCH, "sidetoneVolume": VOLUME, "serialDevice": os.path.join(workdir, "ttyFAKE0"),
                 "serialDTR": True}
     extra = {k: v for k, v in server.env.items() if k.startswith("PULSE_")}
-    # The recorder joins before Keylark and is on the sink before the key goes out, lest it miss the first
-    # tone. On PulseAudio it starts with Keylark, as the null sink's first long block, which holds back
-    # Keylark's new stream, runs; PipeWire's is heard first: a node joining the graph makes PipeWire change
-    # how it runs, and what plays at that moment breaks.
+    # The recorder joins before Keylark and hears the sink before Keylark starts, lest it miss the first
+    # tone: on PulseAudio a recorder that joined with Keylark was handed its first samples from within the
+    # first tones on a quiet machine; on PipeWire a node joining the graph makes PipeWire change how it runs,
+    # and what plays at that moment breaks.
     recording = Recording(server, os.path.join(workdir, "monitor.raw"))
-    if server.name == "pipewire":
-        recording.wait_until_hearing()
+    recording.wait_until_hearing()
     with ks.Keylark(program, preload, display, settings, workdir, settings["serialDevice"], bus,
                     extra_env=extra, settle=0, arguments=arguments, first_key="F1",
                     on_shown=recording.wait_until_connected) as app:
