@@ -85,6 +85,7 @@ void Transmission::raiseStop()
     sendStopFlag = 1;
     if (KeyingOutput *output = keyingOutput_)
         output->stop();
+    keyboard_.wake();
 }
 
 // Stop, Esc and a send of the operator's also drop the queued pieces that wait.
@@ -96,6 +97,7 @@ void Transmission::requestStop()
 
 void Transmission::dropSourcePieces()
 {
+    keyboard_.dropPieces();
     std::scoped_lock lock(sourceMutex_);
     if (source_)
         source_->dropPieces();
@@ -179,6 +181,11 @@ void Transmission::sendQueuedThread()
     int idle = 0;
     if (!G_thread.compare_exchange_strong(idle, 1))
         return; // the running transmission goes on; the source asks again once it has ended
+    if (std::optional<KeyingPiece> typed = takeTyped()) {
+        keyTypedBurst(std::move(*typed));
+        G_thread = 0;
+        return;
+    }
     keyingQueued_ = true;
     if (std::optional<KeyingPiece> piece = takePiece()) {
         std::scoped_lock lock(sessionMutex_);
@@ -355,4 +362,37 @@ void Transmission::keyQueuedPieces(KeyingPiece piece)
 bool Transmission::keyedHere(const KeyingPiece &piece) const
 {
     return piece.practice == (keyingOutput_ == &practice_);
+}
+
+std::optional<KeyingPiece> Transmission::takeTyped()
+{
+    if (stopRequested())
+        return std::nullopt;
+    std::optional<KeyingPiece> piece = keyboard_.takePiece();
+    if (piece)
+        piece->practice = practising();
+    return piece;
+}
+
+// What is typed keys as one pass while the operator goes on typing; the queued pieces wait behind it.
+void Transmission::keyTypedBurst(KeyingPiece piece)
+{
+    std::scoped_lock lock(sessionMutex_);
+    if (!openForTransmission()) {
+        keyboard_.dropPieces();
+        keyboard_.endBurst();
+        return;
+    }
+    echo_.beginPass();
+    while (keyedHere(piece) && keyingOutput_.load()->keyPiece(piece, echo_) && !stopRequested()) {
+        std::optional<KeyingPiece> next = takeTyped();
+        if (!next && keyboard_.awaitPiece())
+            next = takeTyped();
+        if (!next)
+            break;
+        piece = std::move(*next);
+    }
+    endPass(!stopRequested());
+    keyboard_.endBurst();
+    restAfterTransmission();
 }

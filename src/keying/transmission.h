@@ -2,6 +2,7 @@
 
 #include "keying/console_log.h"
 #include "keying/element_timeline.h"
+#include "keying/keyboard_text.h"
 #include "keying/keying_controller.h"
 #include "keying/line_output.h"
 #include "keying/queued_keying.h"
@@ -61,6 +62,7 @@ public:
     ElementTimeline *elementTimeline() override { return &timeline_; }
 
     void setTextSource(TextSource *source) override;
+    KeyboardText &keyboardText() override { return keyboard_; }
     int cwSendQueued() override;
     void cwStopQueued() override;
 
@@ -92,6 +94,8 @@ private:
     void endPass(bool whole);
     std::optional<KeyingPiece> takePiece();
     void keyQueuedPieces(KeyingPiece piece);
+    void keyTypedBurst(KeyingPiece piece);
+    std::optional<KeyingPiece> takeTyped();
     bool keyedHere(const KeyingPiece &piece) const;
 
     SettingsStore &store_;
@@ -107,6 +111,7 @@ private:
     std::atomic<int> beaconPauseLeft_{0};
     std::mutex sourceMutex_; // held while a worker or a stop request uses the source
     TextSource *source_ = nullptr;
+    KeyboardText keyboard_;
     std::atomic<bool> keyingQueued_{false};
     WorkerThreads workers_;
 };

@@ -38,6 +38,7 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKNetworkPortKey,          SettingKind::Integer,        qint64(6789),       KLKNetworkPortRange},
         {KLKNetworkAllowedSendersKey, SettingKind::Text,          {}},
         {KLKPracticeModeKey,       SettingKind::Boolean,          false},
+        {KLKKeyboardModeKey,       SettingKind::Boolean,          false},
         {KLKSidetoneKey,           SettingKind::Boolean,          true},
         {KLKSidetonePitchKey,      SettingKind::Integer,          qint64(700),          KLKSidetonePitchRange},
         {KLKSidetoneVolumeKey,     SettingKind::Integer,          qint64(50),           KLKSidetoneVolumeRange},

@@ -33,6 +33,7 @@ inline const QString KLKNetworkAllInterfacesKey = QStringLiteral("networkAllInte
 inline const QString KLKNetworkPortKey = QStringLiteral("networkPort");
 inline const QString KLKNetworkAllowedSendersKey = QStringLiteral("networkAllowedSenders");
 inline const QString KLKPracticeModeKey = QStringLiteral("practiceMode");
+inline const QString KLKKeyboardModeKey = QStringLiteral("keyboardMode");
 inline const QString KLKSidetoneKey = QStringLiteral("sidetone");
 inline const QString KLKSidetonePitchKey = QStringLiteral("sidetonePitch");
 inline const QString KLKSidetoneVolumeKey = QStringLiteral("sidetoneVolume");
