@@ -2,6 +2,7 @@
 
 #include "keying/diagnostics.h"
 #include "keying/keying_controller.h"
+#include "keying/queued_keying.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
@@ -82,6 +83,18 @@ void Keyer::beaconDisarm()
 ElementTimeline *Keyer::elementTimeline() const
 {
     return serialController_.elementTimeline();
+}
+
+KeyboardText *Keyer::keyboardText() const
+{
+    QueuedKeying *queued = serialController_.queuedKeying();
+    return queued ? &queued->keyboardText() : nullptr;
+}
+
+int Keyer::keyTyped()
+{
+    QueuedKeying *queued = serialController_.queuedKeying();
+    return queued ? queued->cwSendQueued() : -1;
 }
 
 void Keyer::replaceMacro(QString &text, const QString &macro, const QString &replaceString) const

@@ -7,6 +7,7 @@
 #include <functional>
 
 class ElementTimeline;
+class KeyboardText;
 class KeyingController;
 class SettingsStore;
 
@@ -33,6 +34,10 @@ public:
     void beaconDisarm();
     // What the engine keys, edge by edge; nullptr when the engine publishes nothing.
     ElementTimeline *elementTimeline() const;
+    // Keyboard mode: what waits to be keyed as typed; nullptr when the engine keys no typed text.
+    KeyboardText *keyboardText() const;
+    // Keys what waits in keyboard mode once the keyer is free: 0 started or joined, 1 busy, -1 refused.
+    int keyTyped();
 
     void replaceMacro(QString &text, const QString &macro, const QString &replaceString) const;
     QString replaceGlobalMacro(const QString &text) const;

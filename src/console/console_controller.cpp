@@ -9,6 +9,7 @@
 #include "console/function_key_pad.h"
 #include "console/function_key_row.h"
 #include "console/key_lamp.h"
+#include "console/keyboard_entry.h"
 #include "console/keyer_commands.h"
 #include "console/keyer_panel.h"
 #include "console/message_group_tabs.h"
@@ -59,6 +60,7 @@ ConsoleController::ConsoleController(SettingsStore &store, Keyer &keyer, KeyerCo
     connectParts();
     followLogRelay();
     bindPractice();
+    bindKeyboard();
     bindCallAndReport();
     // Names that the form cannot give: the parts Qt adds to the controls.
     InnerControlNames::nameAll(this);
@@ -78,6 +80,7 @@ void ConsoleController::makeParts()
                                                     *lineInOutlet, status_, store_);
     narration_ = std::make_unique<ConsoleNarration>(*new Announcer(statusBar()));
     keyLamp_ = std::make_unique<KeyLamp>(keyer_.elementTimeline(), *ui_->keyLamp);
+    keyboard_ = std::make_unique<KeyboardEntry>(*lineInOutlet, keyer_, store_);
     log_ = std::make_unique<ConsoleLogView>(*textViewOutlet, *lineInOutlet, store_, status_);
     clock_ = std::make_unique<ConsoleClock>(*ui_->clockLabel);
     badge_ = std::make_unique<StateBadge>(*ui_->sendingIndicator, keyer_);
@@ -124,20 +127,31 @@ void ConsoleController::connectParts()
     connect(&commands_, &KeyerCommands::sendRequested, narration, &ConsoleNarration::requested);
     connect(&commands_, &KeyerCommands::stopRequested, narration, &ConsoleNarration::stopRequested);
     connect(&commands_, &KeyerCommands::speedSet, narration, &ConsoleNarration::speedSet);
-    connect(&commands_, &KeyerCommands::stopped, this, [this] { functionKeys_->repeatGuard().endWindow(); });
+    connect(&commands_, &KeyerCommands::stopped, this, [this] {
+        functionKeys_->repeatGuard().endWindow();
+        keyboard_->dropWaiting();
+    });
     connect(&commands_, &KeyerCommands::stateChanged, badge_.get(), &StateBadge::update);
     connect(badge_.get(), &StateBadge::looked, narration, &ConsoleNarration::keyerState);
     connect(statusBar_.get(), &ConsoleStatusBar::shown, narration, &ConsoleNarration::statusShown);
     connect(statusBar_.get(), &ConsoleStatusBar::setupRequested, this,
             &ConsoleController::preferencesRequested);
     connect(functionKeys_.get(), &FunctionKeyPad::messageChosen, this, [this](const QString &message) {
+        if (keyboard_->isOn()) {
+            keyboard_->append(message);
+            return;
+        }
         lineInOutlet->setText(message);
         sendAction();
     });
     connect(functionKeys_.get(), &FunctionKeyPad::keyWithoutMessage, this, [this] {
         beep_();
-        cancelAction();
+        if (!keyboard_->isOn())
+            cancelAction();
     });
+    connect(keyboard_.get(), &KeyboardEntry::switched, narration, &ConsoleNarration::keyboardSwitched);
+    connect(keyboard_.get(), &KeyboardEntry::switched, this, &ConsoleController::showKeyboard);
+    connect(keyboard_.get(), &KeyboardEntry::refused, this, [this] { beep_(); });
     connect(&store_, &SettingsStore::changed, this, &ConsoleController::settingChanged);
 }
 
@@ -150,6 +164,35 @@ void ConsoleController::bindPractice()
     bindings_.push_back(std::move(binding));
     connect(ui_->actionPractice, &QAction::toggled, this,
             [this](bool on) { store_.setValue(KLKPracticeModeKey, on); });
+}
+
+// Keyboard mode keys the input line as it is typed: Transmit and Return have nothing to send, and a beacon
+// has no whole text to repeat.
+void ConsoleController::bindKeyboard()
+{
+    auto binding = std::make_unique<SettingBinding>(ui_->keyboardCheckBox, store_, KLKKeyboardModeKey);
+    binding->setConverters(&SettingBinding::readFlag);
+    binding->refresh();
+    bindings_.push_back(std::move(binding));
+    connect(ui_->actionKeyboard, &QAction::toggled, this,
+            [this](bool on) { store_.setValue(KLKKeyboardModeKey, on); });
+    showKeyboard(keyboard_->isOn());
+}
+
+void ConsoleController::showKeyboard(bool on)
+{
+    ui_->actionKeyboard->setChecked(on);
+    functionKeys_->setAppending(on);
+    for (QWidget *control : std::initializer_list<QWidget *>{transmitOutlet, ui_->beaconButton})
+        control->setEnabled(!on);
+    ui_->actionTransmit->setEnabled(!on);
+    ui_->actionBeacon->setEnabled(!on);
+    const QString why = tr("Not in keyboard mode: each character is keyed as you type it");
+    ui_->beaconButton->setToolTip(
+        on ? why : tr("Send the input line again and again, with the beacon pause between"));
+    setTransmitKeyEquiv(returnSends_);
+    lineInOutlet->setPlaceholderText(on ? tr("Type: each character is keyed as you type it")
+                                        : tr("Type the text to send"));
 }
 
 // The Call and RST fields are the "$C" and "$R" macros, edited here or in the preferences alike.
@@ -304,6 +347,10 @@ void ConsoleController::followLogRelay()
 // the clearing, so that Undo still brings the last line back.
 void ConsoleController::clearInputLine()
 {
+    if (keyboard_->isOn()) {
+        keyboard_->dropWaiting();
+        return;
+    }
     lineInOutlet->setText(lineInOutlet->text());
     lineInOutlet->clear();
 }
@@ -337,6 +384,8 @@ void ConsoleController::setDateJST(const QDateTime &date)
 
 void ConsoleController::sendAction()
 {
+    if (keyboard_->isOn())
+        return;
     commands_.send(lineInOutlet->text(), selectedMessageGroup());
 }
 
@@ -356,6 +405,8 @@ void ConsoleController::cancelAction()
 
 void ConsoleController::beacon()
 {
+    if (keyboard_->isOn())
+        return;
     commands_.beacon(lineInOutlet->text(), selectedMessageGroup());
 }
 
@@ -369,8 +420,11 @@ void ConsoleController::toggleDrawer()
 void ConsoleController::setTransmitKeyEquiv(bool flag)
 {
     returnSends_ = flag;
-    transmitOutlet->setToolTip(flag ? tr("Send the input line (Return in the input line)")
-                                    : tr("Send the input line"));
+    if (keyboard_ && keyboard_->isOn())
+        transmitOutlet->setToolTip(tr("Not in keyboard mode: each character is keyed as you type it"));
+    else
+        transmitOutlet->setToolTip(flag ? tr("Send the input line (Return in the input line)")
+                                        : tr("Send the input line"));
 }
 
 void ConsoleController::returnPressed()

@@ -19,6 +19,7 @@ class ConsoleStatusBar;
 class FunctionKeyPad;
 class FunctionKeyRow;
 class KeyLamp;
+class KeyboardEntry;
 class Keyer;
 class KeyerCommands;
 class KeyerPanel;
@@ -106,6 +107,8 @@ private:
     void connectCommands();
     void connectParts();
     void bindPractice();
+    void bindKeyboard();
+    void showKeyboard(bool on);
     void bindCallAndReport();
     void orderTabs();
     void followPalette();
@@ -134,6 +137,7 @@ private:
     std::unique_ptr<ConsoleClock> clock_;
     std::unique_ptr<StateBadge> badge_;
     std::unique_ptr<KeyLamp> keyLamp_;
+    std::unique_ptr<KeyboardEntry> keyboard_;
     std::unique_ptr<FunctionKeyPad> functionKeys_;
     std::unique_ptr<KeyerPanel> keyerPanel_;
     std::unique_ptr<MessageGroupTabs> messageGroups_;

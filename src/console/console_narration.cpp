@@ -97,6 +97,12 @@ void ConsoleNarration::speedSet(int wpm)
     announcer_.announce(tr("Speed %1 words per minute").arg(wpm));
 }
 
+void ConsoleNarration::keyboardSwitched(bool on)
+{
+    announcer_.announce(on ? tr("Keyboard mode: each character is keyed as you type")
+                           : tr("Keyboard mode off: Return sends the line"));
+}
+
 // Only what is new is told: an error that holds is not told again when the information beside it changes.
 void ConsoleNarration::statusShown(const QString &error, const QString &information)
 {

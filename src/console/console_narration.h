@@ -26,6 +26,7 @@ public:
     // What the keyer does now, as the console polls it.
     void keyerState(bool sending, bool beaconArmed);
     void speedSet(int wpm);
+    void keyboardSwitched(bool on);
     void statusShown(const QString &error, const QString &information);
 
 private:

@@ -35,7 +35,7 @@ void FunctionKeyPad::functionAction(QObject *sender)
     const int key = FunctionKeyRow::tag(pressed);
     if (key < 1 || key > FUNCTIONCOUNT || !guard_.admit(key))
         return;
-    if (keyer_.isSending()) {
+    if (keyer_.isSending() && !appending_) {
         keyer_.sendStop();
         return;
     }

@@ -39,6 +39,8 @@ public:
     void functionAction(QObject *sender);
     void press(int key); // 1 to 12
     RepeatGuard &repeatGuard() { return guard_; }
+    // In keyboard mode a key adds its message to what waits instead of stopping the keyer.
+    void setAppending(bool appending) { appending_ = appending; }
 
 signals:
     // The message of the key pressed, ready to send.
@@ -55,6 +57,7 @@ private:
     Keyer &keyer_;
     SettingsStore &store_;
     RepeatGuard guard_;
+    bool appending_ = false;
     QString group_;
     std::vector<std::unique_ptr<SettingBinding>> titleBindings_;
 };

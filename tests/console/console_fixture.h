@@ -37,6 +37,7 @@ protected:
             *store,
             [this](SettingsStore &, ConsoleLookup lookup) {
                 auto keying = std::make_unique<RecordingKeying>(std::move(lookup));
+                keying->queued = offersQueued;
                 recorder = keying.get();
                 return keying;
             },
@@ -74,6 +75,7 @@ protected:
     std::unique_ptr<AppDelegate> delegate;
     ConsoleController *console = nullptr;
     RecordingKeying *recorder = nullptr;
+    bool offersQueued = false; // the recorder offers keyboard mode
     int beeps = 0;
     std::chrono::steady_clock::time_point now =
         std::chrono::steady_clock::time_point() + std::chrono::hours(1);

@@ -2,15 +2,18 @@
 
 #include "keying/console_log.h"
 #include "keying/element_timeline.h"
+#include "keying/keyboard_text.h"
 #include "keying/keying_controller.h"
+#include "keying/queued_keying.h"
 
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
 
-// Stands in for the serial controller: records every request and reports "sending" as the test says.
-class RecordingKeying : public KeyingController
+// Stands in for the serial controller: records every request and reports "sending" as the test says. With
+// queued on, it offers keyboard mode; the test takes the typed characters as the worker would.
+class RecordingKeying : public KeyingController, public QueuedKeying
 {
 public:
     explicit RecordingKeying(ConsoleLookup console) : console(std::move(console)) {}
@@ -39,6 +42,15 @@ public:
     int cwBeaconPauseLeft() const override { return pauseLeft; }
     void cwBeaconDisarm() override { armed = false; }
     ElementTimeline *elementTimeline() override { return &timeline; }
+    QueuedKeying *queuedKeying() override { return queued ? this : nullptr; }
+    void setTextSource(TextSource *) override {}
+    KeyboardText &keyboardText() override { return keyboard; }
+    int cwSendQueued() override
+    {
+        ++queuedSends;
+        return queuedResult;
+    }
+    void cwStopQueued() override {}
 
     ConsoleLookup console;
     ElementTimeline timeline; // the test publishes what the engine would key
@@ -51,4 +63,8 @@ public:
     int clears = 0;
     int beacons = 0;
     std::function<void()> onDestroy;
+    bool queued = false;
+    KeyboardText keyboard;
+    int queuedSends = 0;
+    int queuedResult = 1;
 };
