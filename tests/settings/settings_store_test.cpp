@@ -206,12 +206,14 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    // the keyer's, network keying's, practice and sidetone's, and the log's and the sent record's
-    EXPECT_EQ(defaults.size(), 8 + 3 + 4 + 3 + GROUPCOUNT);
+    // the keyer's, network keying's, practice, keyboard mode and sidetone's, and the log's and the sent
+    // record's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT);
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKNetworkPortKey), QVariant(qint64(6789)));
     // Practice is off and the sidetone on, at 700 Hz and half volume, until the operator says otherwise.
     EXPECT_EQ(defaults.value(KLKPracticeModeKey), QVariant(false));
+    EXPECT_EQ(defaults.value(KLKKeyboardModeKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKSidetoneKey), QVariant(true));
     EXPECT_EQ(defaults.value(KLKSidetonePitchKey), QVariant(qint64(700)));
     EXPECT_EQ(defaults.value(KLKSidetoneVolumeKey), QVariant(qint64(50)));
