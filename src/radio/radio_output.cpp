@@ -103,21 +103,24 @@ bool RadioOutput::startUp(bool practising)
     return true;
 }
 
+// Through rigctld the model is that of the radio behind it, if the operator named it.
 void RadioOutput::readConnection()
 {
     connection_.reset();
+    const int model = store_.intValue(KLKRadioModelKey);
+    const std::optional<RigModel> found = RigModels::find(model);
+    radioName_ = found ? found->name : QStringLiteral("radio");
+    modelStops_ = found && found->stopsMidText;
     if (store_.boolValue(KLKRadioThroughRigctldKey)) {
         const QString host = store_.stringValue(KLKRigctldHostKey).trimmed();
         const int port = int(KLKRigctldPortRange.clamp(store_.intValue(KLKRigctldPortKey)));
         connection_ = RadioConnection::throughRigctld(host.isEmpty() ? QStringLiteral("127.0.0.1") : host,
-                                                      quint16(port));
-        radioName_ = QStringLiteral("radio");
-        description_ =
-            QStringLiteral("Keying the radio's keyer through rigctld at %1").arg(connection_->pathname());
+                                                      quint16(port), found ? model : 0);
+        modelStops_ = false; // known once a stop has been tried
+        description_ = QStringLiteral("Keying the %1's keyer through rigctld at %2")
+                           .arg(radioName_, connection_->pathname());
         return;
     }
-    const int model = store_.intValue(KLKRadioModelKey);
-    const std::optional<RigModel> found = RigModels::find(model);
     const QString port = store_.stringValue(KLKRadioPortKey);
     if (!found) {
         description_ = model == 0
@@ -128,8 +131,6 @@ void RadioOutput::readConnection()
                                  .arg(model);
         return;
     }
-    radioName_ = found->name;
-    modelStops_ = found->stopsMidText;
     if (port.isEmpty()) {
         description_ =
             QStringLiteral("*** Keylark : No port is chosen for the %1. Please choose one and restart "

@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, RadioSettingsTest, ::testing::Values(
     SettingsRow{"NoModel",      0,      true,  false, "*** Keylark : No radio model is chosen"},
     SettingsRow{"UnknownModel", 99999,  true,  false, "*** Keylark : Hamlib has no radio model 99999"},
     SettingsRow{"NoPort",       ic7300, false, false, "*** Keylark : No port is chosen for the IC-7300"},
-    SettingsRow{"Rigctld",      0,      false, true,  "Keying the radio's keyer through rigctld at 127.0.0.1:4999"}),
+    SettingsRow{"Rigctld",      ic7300, false, true,  "Keying the IC-7300's keyer through rigctld at 127.0.0.1:4999"}),
     [](const auto &info) { return std::string(info.param.name); });
 // clang-format on
 
