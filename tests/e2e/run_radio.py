@@ -58,6 +58,17 @@ class StandIn:
         self.process.wait(timeout=10)
 
 
+def key_typed(app, radio, says, text, what):
+    """Checks that keylark says what keys, then types the text and checks that the radio keys it as is."""
+    out, _ = app.output()
+    check(says in out, f"keylark says what keys: {says}")
+    app.type_text(text.lower())
+    app.key("Return")
+    keyed = radio.wait_keyed(lambda keyed: text.split()[-1] in keyed)
+    check(keyed.strip() == text, f"{what} ({keyed!r})")
+    return keyed
+
+
 def settings(radio, **more):
     return {"wpm": WPM, "transmitKeyEquiv": True, "keyingOutput": "radioKeyer", "radioModel": TS590S,
             "radioPort": radio.path, **more}
@@ -71,12 +82,8 @@ def test_kenwood(program, preload, display, bus, stand_in):
     port = free_port(socket.SOCK_DGRAM)
     with ks.Keylark(program, preload, display, settings(radio, networkKeying=True, networkPort=port), workdir,
                     workdir + "/ttyFAKE0", bus) as app:
-        out, _ = app.output()
-        check(f"Keying the TS-590S's keyer on {radio.path}." in out, "keylark says what keys")
-        app.type_text("cq de ab1cd")
-        app.key("Return")
-        keyed = radio.wait_keyed(lambda text: "AB1CD" in text)
-        check(keyed.strip() == "CQ DE AB1CD", f"the typed text reaches the radio ({keyed!r})")
+        key_typed(app, radio, f"Keying the TS-590S's keyer on {radio.path}.", "CQ DE AB1CD",
+                  "the typed text reaches the radio")
 
         logger = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         logger.bind(("127.0.0.1", 0))
@@ -123,12 +130,8 @@ def test_icom_behind_rigctld(program, preload, display, bus, stand_in):
             time.sleep(0.05)
     radio_settings = settings(radio, radioModel=IC7300, radioThroughRigctld=True, rigctldPort=port)
     with ks.Keylark(program, preload, display, radio_settings, workdir, workdir + "/ttyFAKE0", bus) as app:
-        out, _ = app.output()
-        check(f"Keying the IC-7300's keyer through rigctld at 127.0.0.1:{port}." in out, "keylark says what keys")
-        app.type_text("cq test de ab1cd")
-        app.key("Return")
-        keyed = radio.wait_keyed(lambda text: "AB1CD" in text)
-        check(keyed.strip() == "CQ TEST DE AB1CD", f"the Icom keys the text as typed ({keyed!r})")
+        key_typed(app, radio, f"Keying the IC-7300's keyer through rigctld at 127.0.0.1:{port}.", "CQ TEST DE AB1CD",
+                  "the Icom keys the text as typed, without rigctld's extra spaces")
         check(app.quit() == 0, "keylark ends cleanly")
     rigctld.terminate()
     rigctld.wait(timeout=10)
