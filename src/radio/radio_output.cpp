@@ -45,40 +45,39 @@ bool stopRequested()
 
 } // namespace
 
+// The keyer's signals come on its own thread; it ends first, while this output is still whole.
 RadioOutput::RadioOutput(SettingsStore &store, WaitClock &clock, ElementTimeline &timeline)
     : store_(store), clock_(clock), timeline_(timeline)
 {
+    const auto direct = Qt::DirectConnection;
     QObject::connect(
-        &keyer_, &RadioKeyer::stateChanged, &keyer_, [this](RadioKeyer::State state) { stateChanged(state); },
-        Qt::DirectConnection);
+        &keyer_, &RadioKeyer::stateChanged, &keyer_, [this](auto state) { stateChanged(state); }, direct);
     QObject::connect(
         &keyer_, &RadioKeyer::characterKeyed, &keyer_,
         [this](quint64 text, int index) {
             heard({text, index, false});
         },
-        Qt::DirectConnection);
+        direct);
     QObject::connect(
         &keyer_, &RadioKeyer::textEnded, &keyer_,
         [this](quint64 text, bool whole) {
             heard({text, -1, whole});
         },
-        Qt::DirectConnection);
+        direct);
     QObject::connect(
-        &keyer_, &RadioKeyer::cannotStopMidText, &keyer_,
-        [this] {
-            if (std::exchange(stopNoticeGiven_, true))
-                return;
-            Diagnostics::out(
-                QStringLiteral("#.. Keylark : The %1's keyer cannot stop mid-word through Hamlib: "
-                               "it keys the word it holds to its end.")
-                    .arg(radioName_));
-        },
-        Qt::DirectConnection);
+        &keyer_, &RadioKeyer::cannotStopMidText, &keyer_, [this] { noteCannotStop(); }, direct);
 }
 
-RadioOutput::~RadioOutput()
+RadioOutput::~RadioOutput() = default;
+
+void RadioOutput::noteCannotStop()
 {
-    QObject::disconnect(&keyer_, nullptr, &keyer_, nullptr);
+    if (std::exchange(stopNoticeGiven_, true))
+        return;
+    Diagnostics::out(
+        QStringLiteral("#.. Keylark : The %1's keyer cannot stop mid-word through Hamlib: it keys "
+                       "the word it holds to its end.")
+            .arg(radioName_));
 }
 
 KeyingOutput::Abilities RadioOutput::abilities() const

@@ -69,6 +69,7 @@ private:
     bool openRadio();
     void stateChanged(RadioKeyer::State state);
     void heard(const Heard &event);
+    void noteCannotStop();
     bool keyText(const RadioText &text, KeyingProgress &progress);
     bool keyEchoes(quint64 id, const RadioText &text, KeyingProgress &progress);
     void lampCharacter(char character, std::int64_t from);
