@@ -10,6 +10,7 @@
 #include "keying/serial_controller.h"
 #include "network/network_keying_service.h"
 #include "preferences/preferences_controller.h"
+#include "radio/hamlib_rig.h"
 #include "radio/radio_output.h"
 #include "record/sent_record.h"
 #include "settings/settings_keys.h"
@@ -50,6 +51,7 @@ std::unique_ptr<KeyingController> AppDelegate::makeKeyingController(SettingsStor
         QVariantHash defaults = registeredDefaults();
         defaults.insert(KLKSidetoneKey, false);
         store.registerDefaults(defaults);
+        HamlibRig::setDebugOutput(qEnvironmentVariableIsSet("KEYLARK_HAMLIB_DEBUG"));
         auto transmission = std::make_unique<Transmission>(store, std::move(console));
         transmission->attach(
             std::make_unique<RadioOutput>(store, transmission->clock(), *transmission->elementTimeline()));
