@@ -149,7 +149,8 @@ bool RadioOutput::begin()
         Diagnostics::out(description_);
         return false;
     }
-    return keyer_.state() == RadioKeyer::State::Ready || openRadio();
+    transmitting_ = keyer_.state() == RadioKeyer::State::Ready || openRadio();
+    return transmitting_;
 }
 
 // Waits for the radio opened at start, or opens it again after a failure or for the first transmission
@@ -172,7 +173,8 @@ void RadioOutput::stateChanged(RadioKeyer::State state)
     if (state == RadioKeyer::State::Failed) {
         Diagnostics::out(QStringLiteral("*** Keylark : The %1's keyer failed: %2. %3")
                              .arg(radioName_, keyer_.failure(), keyer_.hint()));
-        sendStopFlag = 1; // nothing more of this transmission goes on
+        if (transmitting_)
+            sendStopFlag = 1; // nothing more of this transmission goes on
     }
     if (state != RadioKeyer::State::Ready && state != RadioKeyer::State::Failed)
         return;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -37,7 +38,7 @@ public:
     bool begin() override;
     bool keyPiece(const KeyingPiece &piece, KeyingProgress &progress) override;
     void pausing(int) override {}
-    void end() override {}
+    void end() override { transmitting_ = false; }
     void stop() override;
     void settingChanged(const QString &key, bool transmitting) override;
     void shutDown() override;
@@ -84,7 +85,8 @@ private:
     QString description_;
     bool modelStops_ = false;
     bool stopNoticeGiven_ = false;
-    int speedStep_ = 0; // of the transmission that runs, on its worker
+    std::atomic<int> speedStep_{0};         // of the transmission that runs
+    std::atomic<bool> transmitting_{false}; // from a begin() that succeeded to its end()
 
     std::mutex mutex_;
     std::condition_variable changed_;
