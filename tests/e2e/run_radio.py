@@ -139,20 +139,6 @@ def test_icom_behind_rigctld(program, preload, display, bus, stand_in):
     shutil.rmtree(workdir, ignore_errors=True)
 
 
-def test_practice(program, preload, display, bus, stand_in):
-    workdir = ks.new_workdir()
-    radio = StandIn(stand_in, "kenwood")
-    with ks.Keylark(program, preload, display, settings(radio, practiceMode=True), workdir, workdir + "/ttyFAKE0",
-                    bus) as app:
-        app.type_text("e")
-        app.key("Return")
-        time.sleep(2)
-        check(app.quit() == 0, "keylark ends cleanly")
-    check(radio.ask("commands") == "0", "practice opens no radio and sends it nothing")
-    radio.close()
-    shutil.rmtree(workdir, ignore_errors=True)
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("keylark")
@@ -166,7 +152,7 @@ def main():
         return ks.SKIP
 
     with ks.Xvfb() as xvfb, ks.SessionBus() as bus:
-        for test in (test_kenwood, test_icom_behind_rigctld, test_practice):
+        for test in (test_kenwood, test_icom_behind_rigctld):
             test(args.keylark, args.fake_serial, xvfb.display, bus.address, args.stand_in)
     print(f"{len(failures)} failure(s)")
     return 1 if failures else 0

@@ -2,6 +2,7 @@
 #include "kenwood_stand_in.h"
 #include "keying/diagnostics.h"
 #include "keying/element_timeline.h"
+#include "keying/keying_doubles.h"
 #include "keying/shared_flags.h"
 #include "keying/timeline_queue.h"
 #include "keying/transmission.h"
@@ -22,28 +23,6 @@ namespace {
 constexpr int ts590s = 2031;
 constexpr int ic7300 = 3073;
 constexpr int waitMs = 30000;
-
-class LogDouble : public ConsoleLog
-{
-public:
-    void appendText(const QString &text) override { add(text); }
-    void appendPrompt(const QString &) override { add(QStringLiteral("<T>")); }
-    void lineInClear() override {}
-    QString text() const
-    {
-        std::scoped_lock lock(mutex_);
-        return text_;
-    }
-
-private:
-    void add(const QString &text)
-    {
-        std::scoped_lock lock(mutex_);
-        text_ += text;
-    }
-    mutable std::mutex mutex_;
-    QString text_;
-};
 
 // The transmission keying the radio's keyer of a stand-in on a pty, as Keylark makes it.
 class RadioOutputTest : public ::testing::Test
@@ -109,7 +88,7 @@ protected:
     int observer = 0;
     mutable std::mutex linesMutex;
     QStringList lines;
-    LogDouble log;
+    RecordingConsole log;
     TimelineQueue lamp;
     std::unique_ptr<StandInRadio> radio;
     RadioOutput *output = nullptr;
@@ -122,7 +101,7 @@ TEST_F(RadioOutputTest, KeysTheTextAndEchoesItAsTheRadioKeys)
     start(std::make_unique<KenwoodStandIn>(), ts590s);
     send(QStringLiteral("cq %AR% de k!1"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ + DE K1"; }, waitMs));
-    EXPECT_EQ(log.text(), QStringLiteral("<T>CQ %AR% DE K1"));
+    EXPECT_EQ(log.log(), QStringLiteral("<T>CQ %AR% DE K1"));
     EXPECT_EQ(lampDowns(), 4 + 4 + 5 + 3 + 1 + 3 + 5); // the elements of CQ AR DE K1
     EXPECT_EQ(radio->speeds().front(), 40);
     EXPECT_EQ(linesWith(QStringLiteral("no sign for \"!\"")), 1);
@@ -152,14 +131,14 @@ TEST_P(RadioStopTest, StopSendsNothingMore)
     else
         start(std::make_unique<KenwoodStandIn>(), ts590s);
     for (int stop = 0; stop < 2; ++stop) {
-        const qsizetype echoed = log.text().count(u'A');
+        const qsizetype echoed = log.log().count(u'A');
         ASSERT_EQ(transmission->cwSendString(QStringLiteral("AAAAAA BBB CCC")), 0);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().count(u'A') > echoed; }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.log().count(u'A') > echoed; }, waitMs));
         transmission->cwSendStop();
         transmission->joinWorkers();
     }
     EXPECT_EQ(radio->pieces().size(), 2u);
-    EXPECT_FALSE(log.text().contains(u'B'));
+    EXPECT_FALSE(log.log().contains(u'B'));
     EXPECT_EQ(output->abilities().stopsMidPiece, row.stopsMidPiece);
     EXPECT_EQ(linesWith(QStringLiteral("cannot stop mid-word")), row.notices);
 }
@@ -174,7 +153,7 @@ TEST_F(RadioOutputTest, PracticeOpensNoRadio)
 {
     start(std::make_unique<KenwoodStandIn>(), ts590s, true);
     send(QStringLiteral("E"));
-    EXPECT_EQ(log.text(), QStringLiteral("<T>E"));
+    EXPECT_EQ(log.log(), QStringLiteral("<T>E"));
     EXPECT_TRUE(radio->commands().empty());
     store->setValue(KLKPracticeModeKey, false);
     send(QStringLiteral("T"));
