@@ -145,6 +145,7 @@ void RadioOutput::readConnection()
 bool RadioOutput::begin()
 {
     speedStep_ = 0;
+    pieceSpeed_ = 0;
     if (!connection_) {
         Diagnostics::out(description_);
         return false;
@@ -211,7 +212,8 @@ void RadioOutput::shutDown()
 
 int RadioOutput::speed() const
 {
-    const int stored = int(KLKWpmRange.clamp(store_.intValue(KLKWpmKey)));
+    const int own = pieceSpeed_;
+    const int stored = int(KLKWpmRange.clamp(own > 0 ? own : store_.intValue(KLKWpmKey)));
     return int(KLKWpmRange.clamp(double(stored) + speedStep_));
 }
 
@@ -258,6 +260,9 @@ bool RadioOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
 {
     constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
     const auto started = std::chrono::steady_clock::now();
+    pieceSpeed_ = piece.speed;
+    if (piece.newSpeed)
+        speedStep_ = 0;
     QByteArray characters;
     QByteArray leftOut;
     bool whole = true;

@@ -85,6 +85,7 @@ private:
     QString description_;
     bool modelStops_ = false;
     bool stopNoticeGiven_ = false;
+    std::atomic<int> pieceSpeed_{0};        // the piece's own speed, 0 for the stored one
     std::atomic<int> speedStep_{0};         // of the transmission that runs
     std::atomic<bool> transmitting_{false}; // from a begin() that succeeded to its end()
 
