@@ -34,9 +34,9 @@ protected:
         store->registerDefaults(registeredDefaults());
         store->setValue(KLKWpmKey, 40);
         keying::G_transmitCount = 0;
-        observer = Diagnostics::setObserver([this](const QString &line, int) {
+        observer = Diagnostics::setObserver([this](const Diagnostic &diagnostic) {
             std::scoped_lock lock(linesMutex);
-            lines.append(line);
+            lines.append(diagnostic.line);
         });
     }
     void TearDown() override
