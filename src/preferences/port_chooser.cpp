@@ -1,7 +1,6 @@
 #include "preferences/port_chooser.h"
 
 #include "keying/serial_port_discovery.h"
-#include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "widgets/wheel_guard.h"
 
@@ -17,8 +16,9 @@ const QString NoneItem = QStringLiteral("none");
 } // namespace
 
 PortChooser::PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFormLayout &form,
-                         SettingsStore &store, const SerialPortScanner &scanner, QObject *parent)
-    : QObject(parent), devicePopUpButton_(list), pathLabel_(path), form_(form), store_(store),
+                         SettingsStore &store, const QString &key, const SerialPortScanner &scanner,
+                         QObject *parent)
+    : QObject(parent), devicePopUpButton_(list), pathLabel_(path), form_(form), store_(store), key_(key),
       scanner_(scanner)
 {
     devices.reserve(10);
@@ -29,7 +29,7 @@ PortChooser::PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFo
     connect(&devicePopUpButton_, &QComboBox::activated, this, &PortChooser::chooseDevice);
     connect(&rescan, &QPushButton::clicked, this, &PortChooser::rescanDevices);
     connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
-        if (key == KLKSerialDeviceKey)
+        if (key == key_)
             fillDevicePopUp();
     });
 }
@@ -59,7 +59,7 @@ void PortChooser::fillDevicePopUp()
         devicePopUpButton_.addItem(tr("%1 (%2)").arg(port.description, kernelName), port.path);
         devicePopUpButton_.setItemData(devicePopUpButton_.count() - 1, port.path, Qt::ToolTipRole);
     }
-    const QString stored = store_.stringValue(KLKSerialDeviceKey);
+    const QString stored = store_.stringValue(key_);
     int index = stored.isEmpty() ? -1 : devicePopUpButton_.findData(stored);
     if (index < 0) {
         devicePopUpButton_.addItem(stored.isEmpty() ? NoneItem : storedDeviceText(stored), stored);
@@ -94,7 +94,7 @@ void PortChooser::chooseDevice(int index)
 {
     const QString path = devicePopUpButton_.itemData(index).toString();
     if (path.isEmpty())
-        store_.remove(KLKSerialDeviceKey);
-    else if (path != store_.stringValue(KLKSerialDeviceKey))
-        store_.setValue(KLKSerialDeviceKey, path);
+        store_.remove(key_);
+    else if (path != store_.stringValue(key_))
+        store_.setValue(key_, path);
 }
