@@ -23,7 +23,7 @@ GeneralPane::GeneralPane(Ui::Preferences &ui, SettingsStore &store, const Serial
                                            *ui.serialForm, store, KLKSerialDeviceKey, scanner)),
       radioPorts_(std::make_unique<PortChooser>(*ui.radioPortComboBox, *ui.radioRescanButton,
                                                 *ui.radioPortPathLabel, *ui.radioForm, store, KLKRadioPortKey,
-                                                scanner)),
+                                                *ports_)),
       radioModels_(std::make_unique<RadioModelChooser>(*ui.radioModelComboBox, store))
 {
     bindSetting(ui_.openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(&SettingBinding::readFlag);
@@ -69,8 +69,7 @@ QWidget *GeneralPane::controlFor(const QString &key) const
 
 void GeneralPane::rescanDevices()
 {
-    ports_->rescanDevices();
-    radioPorts_->rescanDevices();
+    ports_->rescanDevices(); // the radio's chooser follows
 }
 
 void GeneralPane::fillSerialSpeeds()

@@ -36,6 +36,6 @@ private:
 
     Ui::Preferences &ui_;
     std::unique_ptr<PortChooser> ports_;
-    std::unique_ptr<PortChooser> radioPorts_;
+    std::unique_ptr<PortChooser> radioPorts_; // offers the ports ports_ finds
     std::unique_ptr<RadioModelChooser> radioModels_;
 };

@@ -24,6 +24,20 @@ PortChooser::PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFo
     devices.reserve(10);
     serialDeviceArrayList.reserve(10);
     discoverDevices();
+    connectList(rescan);
+}
+
+PortChooser::PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFormLayout &form,
+                         SettingsStore &store, const QString &key, PortChooser &discovery, QObject *parent)
+    : QObject(parent), devicePopUpButton_(list), pathLabel_(path), form_(form), store_(store), key_(key),
+      scanner_(discovery.scanner_), discovery_(&discovery)
+{
+    connect(&discovery, &PortChooser::devicesFound, this, &PortChooser::fillDevicePopUp);
+    connectList(rescan);
+}
+
+void PortChooser::connectList(QPushButton &rescan)
+{
     fillDevicePopUp();
     WheelGuard::guard(&devicePopUpButton_);
     connect(&devicePopUpButton_, &QComboBox::activated, this, &PortChooser::chooseDevice);
@@ -36,8 +50,13 @@ PortChooser::PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFo
 
 void PortChooser::rescanDevices()
 {
+    if (discovery_) {
+        discovery_->rescanDevices();
+        return;
+    }
     discoverDevices();
     fillDevicePopUp();
+    emit devicesFound();
 }
 
 void PortChooser::discoverDevices()
@@ -52,7 +71,7 @@ void PortChooser::fillDevicePopUp()
 {
     const QSignalBlocker blocker(devicePopUpButton_);
     devicePopUpButton_.clear();
-    for (const SerialPort &port : std::as_const(ports_)) {
+    for (const SerialPort &port : ports()) {
         if (port.path.isEmpty())
             continue;
         const QString kernelName = port.device.mid(QStringLiteral("/dev/").size());
@@ -76,7 +95,7 @@ QString PortChooser::storedDeviceText(const QString &stored) const
     const QString device = scanner_.deviceOf(stored);
     if (device.isEmpty())
         return tr("%1 (not present)").arg(stored);
-    for (const SerialPort &port : ports_) {
+    for (const SerialPort &port : ports()) {
         if (port.device == device)
             return tr("%1 (%2)").arg(port.description, stored);
     }

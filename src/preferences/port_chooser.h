@@ -26,11 +26,20 @@ public:
     // stored.
     PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFormLayout &form, SettingsStore &store,
                 const QString &key, const SerialPortScanner &scanner, QObject *parent = nullptr);
+    // A chooser that offers the ports discovery found and looks again through it, so that the ports are
+    // looked for (and reported) once for both.
+    PortChooser(QComboBox &list, QPushButton &rescan, QLabel &path, QFormLayout &form, SettingsStore &store,
+                const QString &key, PortChooser &discovery, QObject *parent = nullptr);
 
     // Looks for the ports again and offers what is found.
     void rescanDevices();
 
+signals:
+    void devicesFound();
+
 private:
+    void connectList(QPushButton &rescan);
+    const QList<SerialPort> &ports() const { return discovery_ ? discovery_->ports_ : ports_; }
     void discoverDevices();
     void fillDevicePopUp();
     QString storedDeviceText(const QString &stored) const;
@@ -43,6 +52,7 @@ private:
     SettingsStore &store_;
     QString key_;
     SerialPortScanner scanner_;
+    PortChooser *discovery_ = nullptr; // the chooser that looks for the ports; none: this one
     QList<SerialPort> ports_;
     QStringList devices;
     QStringList serialDeviceArrayList; // the paths that serial port discovery found

@@ -14,6 +14,7 @@ RadioModelChooser::RadioModelChooser(QComboBox &list, SettingsStore &store, QObj
 {
     list_.setEditable(true);
     list_.setInsertPolicy(QComboBox::NoInsert);
+    list_.lineEdit()->setAccessibleName(list_.accessibleName());
     list_.addItem(tr("none"), 0);
     for (const RigModel &model : RigModels::keyers()) {
         list_.addItem(model.displayName(), model.id);
