@@ -122,18 +122,20 @@ void RadioOutput::readConnection()
     }
     const QString port = store_.stringValue(KLKRadioPortKey);
     if (!found) {
-        description_ = model == 0
-                           ? QStringLiteral("*** Keylark : No radio model is chosen for the radio's keyer. "
-                                            "Please choose one and restart this program.")
-                           : QStringLiteral("*** Keylark : Hamlib has no radio model %1 that keys CW text. "
-                                            "Please choose another and restart this program.")
-                                 .arg(model);
+        description_ =
+            model == 0
+                ? QStringLiteral("*** Keylark : No radio model is chosen for the radio's keyer. "
+                                 "Please choose one in Preferences, General, and restart this program.")
+                : QStringLiteral("*** Keylark : Hamlib has no radio model %1 that keys CW text. "
+                                 "Please choose another in Preferences, General, and restart "
+                                 "this program.")
+                      .arg(model);
         return;
     }
     if (port.isEmpty()) {
         description_ =
-            QStringLiteral("*** Keylark : No port is chosen for the %1. Please choose one and restart "
-                           "this program.")
+            QStringLiteral("*** Keylark : No port is chosen for the %1. Please choose one in Preferences, "
+                           "General, and restart this program.")
                 .arg(radioName_);
         return;
     }
