@@ -1,9 +1,8 @@
-#include "keying/line_output.h"
-
 #include "keying/diagnostics.h"
 #include "keying/element_timeline.h"
 #include "keying/keying_line.h"
 #include "keying/keying_progress.h"
+#include "keying/line_output.h"
 #include "keying/shared_flags.h"
 #include "keying/text_source.h"
 #include "keying/wait_clock.h"
@@ -114,6 +113,7 @@ bool LineOutput::begin()
     if (!openLine())
         return false;
     reportedKeys_.clear();
+    settingsRevision_ = unread; // a setting out of range is reported again in each transmission
     schedule_.restart();
     return true;
 }
@@ -138,15 +138,29 @@ void LineOutput::pausing(int)
 // the range allows keys at its top.
 void LineOutput::cwSetWpm(int speed)
 {
+    readSettings();
     if (speed > 4)
         wpm = float(KLKWpmRange.clamp(speed));
     if (!KLKWpmRange.contains(speed))
         reportOutOfRange(KLKWpmKey, KLKWpmRange, speed, wpm);
     dit_time = 1200.0f / wpm;
-    dah_time = ratio(KLKTimeDahKey) * dit_time;
+    dah_time = dahRatio_ * dit_time;
     intra_time = dit_time;
-    letter_time = ratio(KLKTimeLetterKey) * dit_time;
-    word_time = ratio(KLKTimeWordKey) * dit_time;
+    letter_time = letterRatio_ * dit_time;
+    word_time = wordRatio_ * dit_time;
+}
+
+// The timing settings are read again only once the store has changed, so that an element costs no reads.
+void LineOutput::readSettings()
+{
+    const std::uint64_t revision = store_.revision();
+    if (revision == settingsRevision_)
+        return;
+    settingsRevision_ = revision;
+    storedWpm_ = store_.intValue(KLKWpmKey);
+    dahRatio_ = ratio(KLKTimeDahKey);
+    letterRatio_ = ratio(KLKTimeLetterKey);
+    wordRatio_ = ratio(KLKTimeWordKey);
 }
 
 // Clamped before it is narrowed to single precision: a double beyond a float's range has no float value.
@@ -196,7 +210,8 @@ void LineOutput::keying(const char *pattern)
     // A queued text's weighting moves time from the gap after each element to its key-down.
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
-        cwSetWpm(speedOf(pieceSpeed_ > 0 ? pieceSpeed_ : store_.intValue(KLKWpmKey)));
+        readSettings();
+        cwSetWpm(speedOf(pieceSpeed_ > 0 ? pieceSpeed_ : storedWpm_));
         noteSpeed();
         const char element = pattern[i];
         if (element == '%') {

@@ -76,6 +76,7 @@ protected:
 
 private:
     void keyCharacter(unsigned char byte, KeyingProgress &progress);
+    void readSettings();
     void tune(int seconds);
     bool keyDown(std::int64_t plannedNs);
     bool keyUp();
@@ -90,6 +91,12 @@ private:
     WaitSchedule schedule_;
     ElementTimeline &timeline_;
     QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
+    static constexpr std::uint64_t unread = ~std::uint64_t(0);
+    std::uint64_t settingsRevision_ = unread; // of the store when the timing settings were last read
+    int storedWpm_ = 0;
+    float dahRatio_ = 3.0f;
+    float letterRatio_ = 3.0f;
+    float wordRatio_ = 7.0f;
     // Of the transmission that runs, on its worker only; 0 for the operator's texts.
     int speedStep_ = 0;
     int weighting_ = 0;
