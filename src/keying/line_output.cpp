@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace keying {
 
@@ -114,6 +115,7 @@ bool LineOutput::begin()
         return false;
     reportedKeys_.clear();
     settingsRevision_ = unread; // a setting out of range is reported again in each transmission
+    pendingMs_ = 0;
     schedule_.restart();
     return true;
 }
@@ -121,6 +123,9 @@ bool LineOutput::begin()
 // A released line spends the stop request; a port that stays open keeps it until the next send clears it.
 void LineOutput::end()
 {
+    if (stopRequested())
+        pendingMs_ = 0; // nothing follows a stopped transmission's last gap
+    settle();
     speedStep_ = 0;
     weighting_ = 0;
     pieceSpeed_ = 0;
@@ -131,6 +136,7 @@ void LineOutput::end()
 // The first wait after the pause starts from its own moment.
 void LineOutput::pausing(int)
 {
+    settle();
     schedule_.restart();
 }
 
@@ -185,7 +191,23 @@ void LineOutput::reportOutOfRange(const QString &key, SettingRange range, double
 
 void LineOutput::timer(float duration)
 {
-    schedule_.wait(wholeMilliseconds(duration), [] { return stopRequested(); });
+    pend(duration);
+    settle();
+}
+
+// A wait is made just before the next change of the line, so that what the worker does between two edges
+// comes before its sleep and the edge follows the wake-up at once.
+void LineOutput::pend(float duration)
+{
+    const std::int64_t milliseconds = wholeMilliseconds(duration);
+    pendingMs_ += milliseconds;
+    waitedMs_ += milliseconds;
+}
+
+// False when a stop request cut the wait short.
+bool LineOutput::settle()
+{
+    return schedule_.wait(std::exchange(pendingMs_, 0), [] { return stopRequested(); });
 }
 
 // A queued text's speed steps move the speed within the range; a stored speed outside it is keyed and
@@ -216,15 +238,15 @@ void LineOutput::keying(const char *pattern)
         const char element = pattern[i];
         if (element == '%') {
             if (code_add == 0)
-                timer(letter_time);
+                pend(letter_time);
             return;
         }
         if (element == ' ') {
-            const float gap = word_time - letter_time;
-            timer(gap);
+            pend(word_time - letter_time);
             return;
         }
         const float length = (element == '.' ? dit_time : dah_time) + weight();
+        settle();
         if (sendStopFlag != 0)
             return;
         if (!keyDown(wholeMilliseconds(length) * 1'000'000))
@@ -233,11 +255,11 @@ void LineOutput::keying(const char *pattern)
         if (!keyUp() || sendStopFlag != 0)
             return;
         if (pattern[i + 1] != '\0')
-            timer(intra_time - weight());
+            pend(intra_time - weight());
     }
     if (sendStopFlag != 0)
         return;
-    timer((code_add != 0 ? intra_time : letter_time) - weight());
+    pend((code_add != 0 ? intra_time : letter_time) - weight());
 }
 
 bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
@@ -249,7 +271,7 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
         speedStep_ = 0;
     code_add = 0; // a piece's joined signs end inside it
     slowest_ = fastest_ = 0;
-    schedule_.resetWaited();
+    waitedMs_ = 0;
     bool whole = true;
     for (const KeyingStep &step : piece.steps) {
         if (stopRequested()) {
@@ -264,7 +286,7 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
             speedStep_ = std::clamp(speedStep_ + step.value, -stepLimit, stepLimit);
             break;
         case KeyingStep::Kind::HalfSpace:
-            timer(letter_time / 2);
+            pend(letter_time / 2);
             break;
         case KeyingStep::Kind::Tune:
             tune(step.value);
@@ -275,23 +297,34 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
         progress.speedKeyed(slowest_);
         progress.speedKeyed(fastest_);
     }
-    progress.timeKeyed(schedule_.waited());
+    progress.timeKeyed(waitedMs_);
     return whole;
 }
 
 void LineOutput::keyCharacter(unsigned char byte, KeyingProgress &progress)
 {
     const unsigned char code = upperCase(byte);
-    progress.characterKeyed(code);
+    unreported_ = code;
+    progress_ = &progress;
     if (code == '%')
         code_add = code_add == 0 ? 1 : 0;
     keying(codetable[code]);
+    reportCharacter();
+}
+
+// A character is reported just after its first key-down, once the edge is out, or when it has been keyed
+// if it has none.
+void LineOutput::reportCharacter()
+{
+    if (KeyingProgress *progress = std::exchange(progress_, nullptr))
+        progress->characterKeyed(unreported_);
 }
 
 // A continuous carrier, never longer than the longest tune, that a stop request ends within one slice.
 void LineOutput::tune(int seconds)
 {
     const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
+    settle();
     if (slices == 0 || stopRequested())
         return;
     // The planned length is the whole tune; a stop ends it early, and its key-up says when.
@@ -315,6 +348,7 @@ bool LineOutput::keyDown(std::int64_t plannedNs)
     }
     schedule_.edge();
     timeline_.publish({KeyEvent::Edge::Down, down, plannedNs});
+    reportCharacter();
     return true;
 }
 

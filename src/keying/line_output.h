@@ -76,6 +76,9 @@ protected:
 
 private:
     void keyCharacter(unsigned char byte, KeyingProgress &progress);
+    void reportCharacter();
+    void pend(float duration);
+    bool settle();
     void readSettings();
     void tune(int seconds);
     bool keyDown(std::int64_t plannedNs);
@@ -97,6 +100,10 @@ private:
     float dahRatio_ = 3.0f;
     float letterRatio_ = 3.0f;
     float wordRatio_ = 7.0f;
+    std::int64_t pendingMs_ = 0;         // waited just before the next edge
+    std::int64_t waitedMs_ = 0;          // in the piece that runs
+    KeyingProgress *progress_ = nullptr; // of the character not yet reported
+    unsigned char unreported_ = 0;
     // Of the transmission that runs, on its worker only; 0 for the operator's texts.
     int speedStep_ = 0;
     int weighting_ = 0;
