@@ -5,16 +5,30 @@
 
 #include <QLabel>
 
+#include <utility>
+
 KeyLamp::KeyLamp(ElementTimeline *timeline, QLabel &label, QObject *parent) : QObject(parent), label_(label)
 {
     restyle();
     if (!timeline)
         return;
-    follower_ = std::make_unique<TimelineFollower>(*timeline, [this](const KeyEvent &event) {
-        const bool down = event.edge == KeyEvent::Edge::Down;
-        QMetaObject::invokeMethod(
-            this, [this, down] { show(down); }, Qt::QueuedConnection);
-    });
+    const auto heard = [this](const KeyEvent &event) {
+        down_ = event.edge == KeyEvent::Edge::Down;
+        sawDown_ = sawDown_ || down_;
+    };
+    follower_ = std::make_unique<TimelineFollower>(*timeline, heard, [this] { showFrame(); });
+}
+
+// Once a frame while edges come, on the follower's thread: the lamp is posted only when it changes, and an
+// element shorter than a frame still lights it for one.
+void KeyLamp::showFrame()
+{
+    const bool lit = down_ || (std::exchange(sawDown_, false) && !posted_);
+    if (lit == posted_)
+        return;
+    posted_ = lit;
+    QMetaObject::invokeMethod(
+        this, [this, lit] { show(lit); }, Qt::QueuedConnection);
 }
 
 KeyLamp::~KeyLamp() = default;

@@ -9,8 +9,9 @@ class QLabel;
 class TimelineFollower;
 
 // The console's key lamp: lit from each key-down of the element timeline to its key-up, on the air and in
-// practice alike. The events come on a follower thread and reach the lamp through queued calls, so that a
-// busy window never holds up the transmission worker.
+// practice alike. The events come on a follower thread, which looks once a frame and posts the lamp's
+// state only when it changes, so that the window repaints at most at screen rate and a busy window never
+// holds up the transmission worker.
 class KeyLamp : public QObject
 {
     Q_OBJECT
@@ -27,9 +28,14 @@ public:
     void stopFollowing();
 
 private:
+    void showFrame();
     void show(bool lit);
 
     QLabel &label_;
     bool lit_ = false;
+    // On the follower's thread only.
+    bool down_ = false;                          // the key is down
+    bool sawDown_ = false;                       // a key-down came since the last frame
+    bool posted_ = false;                        // the state last posted to the lamp
     std::unique_ptr<TimelineFollower> follower_; // last, so that it stops first
 };

@@ -5,7 +5,23 @@
 #include <QCheckBox>
 #include <QLabel>
 
+#include <vector>
+
 namespace {
+
+// The lamp's states as it shows them, one for each change of its "lit" property.
+class LitChanges : public QObject
+{
+public:
+    std::vector<bool> states;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::DynamicPropertyChange)
+            states.push_back(watched->property("lit").toBool());
+        return false;
+    }
+};
 
 class PracticeConsoleTest : public ConsoleFixture
 {
@@ -77,6 +93,24 @@ TEST_F(PracticeConsoleTest, KeyLampEndsDarkAfterABurstOfEdges)
     EXPECT_EVENTUALLY(!lampLit());
     QTest::qWait(50);
     EXPECT_FALSE(lampLit());
+}
+
+// The lamp repaints at most once a frame, whatever the speed: a burst of elements shorter than a frame
+// lights it and leaves it dark, in a few changes rather than one for each edge, and none goes unseen.
+TEST_F(PracticeConsoleTest, KeyLampShowsABurstOfShortElementsInAFewChanges)
+{
+    LitChanges changes;
+    lamp()->installEventFilter(&changes);
+    for (int element = 0; element < 50; ++element) {
+        publish(KeyEvent::Edge::Down);
+        publish(KeyEvent::Edge::Up);
+    }
+    EXPECT_EVENTUALLY(changes.states.size() >= 2 && !lampLit());
+    QTest::qWait(100);
+    ASSERT_FALSE(changes.states.empty());
+    EXPECT_TRUE(changes.states.front());
+    EXPECT_FALSE(changes.states.back());
+    EXPECT_LE(changes.states.size(), 4u);
 }
 
 } // namespace
