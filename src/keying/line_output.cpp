@@ -1,8 +1,9 @@
+#include "keying/line_output.h"
+
 #include "keying/diagnostics.h"
 #include "keying/element_timeline.h"
 #include "keying/keying_line.h"
 #include "keying/keying_progress.h"
-#include "keying/line_output.h"
 #include "keying/shared_flags.h"
 #include "keying/text_source.h"
 #include "keying/wait_clock.h"
@@ -114,7 +115,6 @@ bool LineOutput::begin()
     if (!openLine())
         return false;
     reportedKeys_.clear();
-    settingsRevision_ = unread; // a setting out of range is reported again in each transmission
     pendingMs_ = 0;
     schedule_.restart();
     return true;
@@ -123,8 +123,6 @@ bool LineOutput::begin()
 // A released line spends the stop request; a port that stays open keeps it until the next send clears it.
 void LineOutput::end()
 {
-    if (stopRequested())
-        pendingMs_ = 0; // nothing follows a stopped transmission's last gap
     settle();
     speedStep_ = 0;
     weighting_ = 0;
@@ -150,10 +148,10 @@ void LineOutput::cwSetWpm(int speed)
     if (!KLKWpmRange.contains(speed))
         reportOutOfRange(KLKWpmKey, KLKWpmRange, speed, wpm);
     dit_time = 1200.0f / wpm;
-    dah_time = dahRatio_ * dit_time;
+    dah_time = ratio(KLKTimeDahKey, storedDah_) * dit_time;
     intra_time = dit_time;
-    letter_time = letterRatio_ * dit_time;
-    word_time = wordRatio_ * dit_time;
+    letter_time = ratio(KLKTimeLetterKey, storedLetter_) * dit_time;
+    word_time = ratio(KLKTimeWordKey, storedWord_) * dit_time;
 }
 
 // The timing settings are read again only once the store has changed, so that an element costs no reads.
@@ -164,15 +162,14 @@ void LineOutput::readSettings()
         return;
     settingsRevision_ = revision;
     storedWpm_ = store_.intValue(KLKWpmKey);
-    dahRatio_ = ratio(KLKTimeDahKey);
-    letterRatio_ = ratio(KLKTimeLetterKey);
-    wordRatio_ = ratio(KLKTimeWordKey);
+    storedDah_ = store_.doubleValue(KLKTimeDahKey);
+    storedLetter_ = store_.doubleValue(KLKTimeLetterKey);
+    storedWord_ = store_.doubleValue(KLKTimeWordKey);
 }
 
 // Clamped before it is narrowed to single precision: a double beyond a float's range has no float value.
-float LineOutput::ratio(const QString &key)
+float LineOutput::ratio(const QString &key, double stored)
 {
-    const double stored = store_.doubleValue(key);
     const double used = KLKRatioRange.clamp(stored);
     if (!KLKRatioRange.contains(stored))
         reportOutOfRange(key, KLKRatioRange, stored, used);
@@ -229,6 +226,13 @@ void LineOutput::noteSpeed()
 
 void LineOutput::keying(const char *pattern)
 {
+    keyPattern(pattern);
+    settle();
+}
+
+// The gap after the pattern is left pending.
+void LineOutput::keyPattern(const char *pattern)
+{
     // A queued text's weighting moves time from the gap after each element to its key-down.
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
@@ -274,6 +278,7 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
     waitedMs_ = 0;
     bool whole = true;
     for (const KeyingStep &step : piece.steps) {
+        settle(); // the gap before the step ends here, so that a stop raised in it keeps the step off
         if (stopRequested()) {
             whole = false;
             break;
@@ -308,12 +313,12 @@ void LineOutput::keyCharacter(unsigned char byte, KeyingProgress &progress)
     progress_ = &progress;
     if (code == '%')
         code_add = code_add == 0 ? 1 : 0;
-    keying(codetable[code]);
+    keyPattern(codetable[code]);
     reportCharacter();
 }
 
-// A character is reported just after its first key-down, once the edge is out, or when it has been keyed
-// if it has none.
+// A character is reported as it begins to go out: just after its first key-down, once the edge is out.
+// One that a stop or a refused key-down kept off the line is reported all the same.
 void LineOutput::reportCharacter()
 {
     if (KeyingProgress *progress = std::exchange(progress_, nullptr))
@@ -324,7 +329,6 @@ void LineOutput::reportCharacter()
 void LineOutput::tune(int seconds)
 {
     const int slices = std::clamp(seconds, 0, KeyingPiece::maxTuneSeconds) * 1000 / tuneSlice;
-    settle();
     if (slices == 0 || stopRequested())
         return;
     // The planned length is the whole tune; a stop ends it early, and its key-up says when.

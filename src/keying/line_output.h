@@ -76,6 +76,7 @@ protected:
 
 private:
     void keyCharacter(unsigned char byte, KeyingProgress &progress);
+    void keyPattern(const char *pattern);
     void reportCharacter();
     void pend(float duration);
     bool settle();
@@ -85,7 +86,7 @@ private:
     bool keyUp();
     int speedOf(int stored) const;
     void noteSpeed();
-    float ratio(const QString &key);
+    float ratio(const QString &key, double stored);
     void reportOutOfRange(const QString &key, SettingRange range, double stored, double used);
 
     SettingsStore &store_;
@@ -97,9 +98,9 @@ private:
     static constexpr std::uint64_t unread = ~std::uint64_t(0);
     std::uint64_t settingsRevision_ = unread; // of the store when the timing settings were last read
     int storedWpm_ = 0;
-    float dahRatio_ = 3.0f;
-    float letterRatio_ = 3.0f;
-    float wordRatio_ = 7.0f;
+    double storedDah_ = 3;
+    double storedLetter_ = 3;
+    double storedWord_ = 7;
     std::int64_t pendingMs_ = 0;         // waited just before the next edge
     std::int64_t waitedMs_ = 0;          // in the piece that runs
     KeyingProgress *progress_ = nullptr; // of the character not yet reported
