@@ -19,6 +19,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
@@ -55,6 +56,18 @@ def measure(source, log, text):
         return None
 
 
+def wait_for_key_downs(log, count, timeout=180):
+    """Waits until fakeline's log holds count key-downs and the line is back at rest, and a moment more."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        lines = open(log).read().splitlines() if os.path.exists(log) else []
+        if sum(line.endswith(" set 2") for line in lines) >= count and lines[-1].endswith(" 0"):
+            time.sleep(1.0)
+            return
+        time.sleep(0.2)
+    raise AssertionError("keylark did not key the whole text")
+
+
 def keylark_run(program, shim, workdir, text, display, bus):
     log = os.path.join(workdir, "keylark.log")
     sink = NullSink(workdir)
@@ -67,7 +80,7 @@ def keylark_run(program, shim, workdir, text, display, bus):
             app.type_text(text.lower())
             began = load()
             app.key("Return")
-            app.wait_until_quiet(quiet=1.0, timeout=120)
+            wait_for_key_downs(log, 14 * len(text.split()))
             app.quit()
     finally:
         sink.stop()
