@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Edge timing of the real program: keylark under Xvfb keys typed text (PARIS x10 at 40 wpm) on fakeline's
+"""Edge timing of the real program: keylark under Xvfb keys text (PARIS x10 at 40 wpm) on fakeline's
 emulated serial line with everything the edges feed switched on: the key lamp, the sidetone (into a private
 PulseAudio null sink), the sent record and network keying. The reference keyer (refkeyer -m abs) keys the
 same text on the same line in the same run; fakeline's edges.py measures both. The load average is printed
@@ -27,7 +27,7 @@ import keylark_session as ks  # noqa: E402
 from run_sidetone import NullSink  # noqa: E402
 
 WPM = 40
-DEVICE = "/dev/ttyFAKE0"
+REFERENCE_DEVICE = "/dev/ttyFAKE0"
 
 
 def fakeline_dir():
@@ -70,16 +70,20 @@ def wait_for_key_downs(log, count, timeout=180):
 
 def keylark_run(program, shim, workdir, text, display, bus):
     log = os.path.join(workdir, "keylark.log")
+    port = free_port()
+    # fakeline emulates a port at a path of the run's own.
+    device = os.path.join(workdir, "ttyFAKE0")
+    open(device, "w").close()
     sink = NullSink(workdir)
     try:
-        settings = {"wpm": WPM, "serialDevice": DEVICE, "serialDTR": True, "sidetone": True,
-                    "sentRecord": True, "networkKeying": True, "networkPort": free_port()}
-        extra = {"FAKELINE_PATH": DEVICE, "FAKELINE_LOG": log, "FAKELINE_BACKING": "pty",
+        settings = {"wpm": WPM, "serialDevice": device, "serialDTR": True, "sidetone": True,
+                    "sentRecord": True, "networkKeying": True, "networkPort": port}
+        extra = {"FAKELINE_PATH": device, "FAKELINE_LOG": log, "FAKELINE_BACKING": "pty",
                  "PULSE_SERVER": "unix:" + sink.socket}
-        with ks.Keylark(program, shim, display, settings, workdir, DEVICE, bus, extra_env=extra) as app:
-            app.type_text(text.lower())
+        with ks.Keylark(program, shim, display, settings, workdir, device, bus, extra_env=extra) as app:
             began = load()
-            app.key("Return")
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as logger:
+                logger.sendto(text.lower().encode(), ("127.0.0.1", port))
             wait_for_key_downs(log, 14 * len(text.split()))
             app.quit()
     finally:
@@ -89,10 +93,10 @@ def keylark_run(program, shim, workdir, text, display, bus):
 
 def refkeyer_run(build, workdir, text):
     log = os.path.join(workdir, "refkeyer.log")
-    env = dict(os.environ, LD_PRELOAD=os.path.join(build, "libfakeline.so"), FAKELINE_PATH=DEVICE,
+    env = dict(os.environ, LD_PRELOAD=os.path.join(build, "libfakeline.so"), FAKELINE_PATH=REFERENCE_DEVICE,
                FAKELINE_LOG=log)
     began = load()
-    subprocess.run([os.path.join(build, "refkeyer"), "-m", "abs", "-w", str(WPM), "-d", DEVICE, text], env=env,
+    subprocess.run([os.path.join(build, "refkeyer"), "-m", "abs", "-w", str(WPM), "-d", REFERENCE_DEVICE, text], env=env,
                    check=True, timeout=300)
     return log, began
 
