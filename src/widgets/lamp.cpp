@@ -3,6 +3,7 @@
 #include "widgets/readable_colours.h"
 
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QPainter>
 
 namespace {
@@ -48,6 +49,7 @@ Lamp::Lamp(QWidget *parent) : QWidget(parent)
 void Lamp::setText(const QString &text)
 {
     text_ = text;
+    forgetFaces();
     updateGeometry();
     update();
 }
@@ -77,6 +79,38 @@ QFont Lamp::captionFont() const
 
 void Lamp::paintEvent(QPaintEvent *)
 {
+    QPixmap &face = faces_[lit_ ? 1 : 0];
+    const qreal ratio = devicePixelRatioF();
+    if (face.isNull() || face.devicePixelRatio() != ratio) {
+        face = QPixmap(size() * ratio);
+        face.setDevicePixelRatio(ratio);
+        face.fill(Qt::transparent);
+        QPainter painter(&face);
+        drawFace(painter);
+    }
+    QPainter(this).drawPixmap(0, 0, face);
+}
+
+void Lamp::changeEvent(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::PaletteChange || type == QEvent::FontChange || type == QEvent::StyleChange)
+        forgetFaces();
+    QWidget::changeEvent(event);
+}
+
+void Lamp::resizeEvent(QResizeEvent *)
+{
+    forgetFaces();
+}
+
+void Lamp::forgetFaces()
+{
+    faces_[0] = faces_[1] = QPixmap();
+}
+
+void Lamp::drawFace(QPainter &painter) const
+{
     const QPalette &theme = palette();
     const bool high = ReadableColours::isHighContrast(theme);
     QColor fill;
@@ -89,7 +123,6 @@ void Lamp::paintEvent(QPaintEvent *)
     } else {
         frame = caption = theme.color(high ? QPalette::WindowText : QPalette::Mid);
     }
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(frame, frameWidth));
     painter.setBrush(fill.isValid() ? QBrush(fill) : QBrush());
