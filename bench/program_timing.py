@@ -24,7 +24,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import keylark_session as ks  # noqa: E402
-from run_sidetone import NullSink  # noqa: E402
+import sound_server  # noqa: E402
 
 WPM = 40
 REFERENCE_DEVICE = "/dev/ttyFAKE0"
@@ -74,20 +74,17 @@ def keylark_run(program, shim, workdir, text, display, bus):
     # fakeline emulates a port at a path of the run's own.
     device = os.path.join(workdir, "ttyFAKE0")
     open(device, "w").close()
-    sink = NullSink(workdir)
-    try:
-        settings = {"wpm": WPM, "serialDevice": device, "serialDTR": True, "sidetone": True,
-                    "sentRecord": True, "networkKeying": True, "networkPort": port}
+    settings = {"wpm": WPM, "serialDevice": device, "serialDTR": True, "sidetone": True,
+                "sentRecord": True, "networkKeying": True, "networkPort": port}
+    with sound_server.SoundServer("pulseaudio") as sink:
         extra = {"FAKELINE_PATH": device, "FAKELINE_LOG": log, "FAKELINE_BACKING": "pty",
-                 "PULSE_SERVER": "unix:" + sink.socket}
+                 **{k: v for k, v in sink.env.items() if k.startswith("PULSE_")}}
         with ks.Keylark(program, shim, display, settings, workdir, device, bus, extra_env=extra) as app:
             began = load()
             with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as logger:
                 logger.sendto(text.lower().encode(), ("127.0.0.1", port))
             wait_for_key_downs(log, 14 * len(text.split()))
             app.quit()
-    finally:
-        sink.stop()
     return log, began
 
 
