@@ -350,7 +350,7 @@ bool LineOutput::keyDown(std::int64_t plannedNs)
             sendStopFlag = 1;
         return false;
     }
-    schedule_.edge();
+    schedule_.edge(down);
     timeline_.publish({KeyEvent::Edge::Down, down, plannedNs});
     reportCharacter();
     return true;
@@ -361,8 +361,9 @@ bool LineOutput::keyDown(std::int64_t plannedNs)
 bool LineOutput::keyUp()
 {
     const bool keyedUp = line_->keyUp();
-    schedule_.edge();
-    timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
+    const std::int64_t up = clock_.now();
+    schedule_.edge(up);
+    timeline_.publish({KeyEvent::Edge::Up, up, 0});
     if (!keyedUp)
         sendStopFlag = 1;
     return keyedUp;
