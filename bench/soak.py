@@ -9,12 +9,19 @@ its interface thread (the console) over a window of SOAK_WINDOW seconds (default
 descriptor counts. Target: resident memory grows by no more than 1 MB, and the CPU share does not rise.
 With --trace it also prints a sample every SOAK_TRACE seconds (default 60).
 
-Usage: soak.py KEYLARK FAKE_SERIAL_LIBRARY [--seconds N] [--trace]
+With --callgrind DIR it runs keylark under Valgrind's callgrind instead, counts instructions only over
+SOAK_WINDOW seconds once the log is full, and prints each thread's instructions per key-down (thread 1 is
+the interface thread); the profiles stay in DIR for callgrind_annotate. Under Valgrind the program runs
+many times slower, so only the counts mean anything, not the CPU share or the timing.
+
+Usage: soak.py KEYLARK FAKE_SERIAL_LIBRARY [--seconds N] [--trace] [--callgrind DIR]
 Skips (exit 0, says why) when Xvfb, xdotool or dbus-daemon is missing. Standard library only."""
 
 import argparse
+import glob
 import os
 import shutil
+import subprocess
 import sys
 import time
 
@@ -80,25 +87,77 @@ def key_downs(line_log):
     return count
 
 
-def soak(program, preload, seconds, window, trace, scrollback):
-    workdir = ks.new_workdir()
+def start_beacon(app, scrollback):
+    """Starts the beacon and waits until it has filled the log."""
+    app.type_text("e")
+    app.key("alt+c")  # Console > Beacon
+    app.key("b")
+    time.sleep(5)
+    if key_downs(app.line_log) == 0:
+        raise AssertionError("the beacon did not start keying")
+    fill = scrollback / 8 * 1.2
+    print(f"soak: filling the log's {scrollback} lines for {fill:.0f} s first", flush=True)
+    time.sleep(fill)
+
+
+def launch(program, preload, display, bus, workdir, scrollback, arguments=()):
     device = os.path.join(workdir, "ttyFAKE0")
-    data_home = os.path.join(workdir, "data")
     settings = {"wpm": 40, "beaconDelay": 0, "serialDevice": device, "serialDTR": True,
                 "consoleScrollBack": scrollback}
+    return ks.Keylark(program, preload, display, settings, workdir, device, bus,
+                      extra_env={"XDG_DATA_HOME": os.path.join(workdir, "data")}, arguments=arguments)
+
+
+def callgrind_totals(folder, pid):
+    """Instructions counted in each thread's profile, by thread number."""
+    totals = {}
+    for path in glob.glob(os.path.join(folder, f"callgrind.out.{pid}*")):
+        thread = total = None
+        with open(path) as profile:
+            for line in profile:
+                if line.startswith("thread:"):
+                    thread = int(line.split()[1])
+                elif line.startswith(("summary:", "totals:")):
+                    total = int(line.split()[1])
+        if thread is not None and total is not None:
+            totals[thread] = totals.get(thread, 0) + total
+    return totals
+
+
+def profile(program, preload, window, scrollback, folder):
+    os.makedirs(folder, exist_ok=True)
+    workdir = ks.new_workdir()
+    valgrind = ["--tool=callgrind", "--instr-atstart=no", "--separate-threads=yes",
+                "--callgrind-out-file=" + os.path.join(os.path.abspath(folder), "callgrind.out.%p"), program]
     with ks.Xvfb() as xvfb, ks.SessionBus() as bus, \
-            ks.Keylark(program, preload, xvfb.display, settings, workdir, device, bus.address,
-                       extra_env={"XDG_DATA_HOME": data_home}) as app:
+            launch("valgrind", preload, xvfb.display, bus.address, workdir, scrollback, valgrind) as app:
+        pid = str(app.process.pid)
+        start_beacon(app, scrollback)
+        downs = key_downs(app.line_log)
+        subprocess.run(["callgrind_control", "--instr=on", pid], check=True, capture_output=True)
+        time.sleep(window)
+        subprocess.run(["callgrind_control", "--instr=off", pid], check=True, capture_output=True)
+        downs = key_downs(app.line_log) - downs
+        subprocess.run(["callgrind_control", "--dump", pid], check=True, capture_output=True)
+        app.key("Escape")
+        time.sleep(2)
+        app.quit(timeout=60)
+    shutil.rmtree(workdir, ignore_errors=True)
+    totals = callgrind_totals(folder, pid)
+    print(f"callgrind, beacon \"E\" at 40 wpm, {window:.0f} s counted, {downs} key-downs; profiles in {folder}")
+    for thread in sorted(totals):
+        per = totals[thread] / downs if downs else float("nan")
+        print(f"  thread {thread:2d}  {totals[thread]:14,d} instructions  {per:12,.0f} a key-down")
+    return 0 if downs and totals else 1
+
+
+def soak(program, preload, seconds, window, trace, scrollback):
+    workdir = ks.new_workdir()
+    data_home = os.path.join(workdir, "data")
+    with ks.Xvfb() as xvfb, ks.SessionBus() as bus, \
+            launch(program, preload, xvfb.display, bus.address, workdir, scrollback) as app:
         pid = app.process.pid
-        app.type_text("e")
-        app.key("alt+c")  # Console > Beacon
-        app.key("b")
-        time.sleep(5)
-        if key_downs(app.line_log) == 0:
-            raise AssertionError("the beacon did not start keying")
-        fill = scrollback / 8 * 1.2
-        print(f"soak: filling the log's {scrollback} lines for {fill:.0f} s first", flush=True)
-        time.sleep(fill)
+        start_beacon(app, scrollback)
         began = time.monotonic()
         first = Sample(pid)
         time.sleep(window)
@@ -155,8 +214,9 @@ def main():
     parser.add_argument("fake_serial")
     parser.add_argument("--seconds", type=float, default=float(os.environ.get("SOAK_SECONDS", 600)))
     parser.add_argument("--trace", action="store_true")
+    parser.add_argument("--callgrind", metavar="DIR")
     args = parser.parse_args()
-    missing = ks.missing_tools()
+    missing = ks.missing_tools() + (["valgrind"] if args.callgrind and not shutil.which("valgrind") else [])
     if missing:
         print("soak: skipped, it needs the Debian packages " + " ".join(missing))
         return 0
@@ -164,6 +224,8 @@ def main():
     window = min(window, args.seconds / 4)
     trace = float(os.environ.get("SOAK_TRACE", 60)) if args.trace else None
     scrollback = int(os.environ.get("SOAK_SCROLLBACK", 1000))
+    if args.callgrind:
+        return profile(args.keylark, args.fake_serial, window, scrollback, args.callgrind)
     return soak(args.keylark, args.fake_serial, args.seconds, window, trace, scrollback)
 
 

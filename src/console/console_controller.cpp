@@ -283,7 +283,6 @@ void ConsoleController::followPalette()
 {
     statusBar_->followPalette(palette());
     centralWidget()->setStyleSheet(ReadableColours::fieldFrames(palette()));
-    keyLamp_->restyle();
     badge_->restyle();
 }
 

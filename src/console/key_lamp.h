@@ -5,31 +5,34 @@
 #include <memory>
 
 class ElementTimeline;
-class QLabel;
+class Lamp;
 class TimelineFollower;
 
 // The console's key lamp: lit from each key-down of the element timeline to its key-up, on the air and in
-// practice alike. The events come on a follower thread and reach the lamp through queued calls, so that a
-// busy window never holds up the transmission worker.
+// practice alike. The events come on a follower thread, which looks once a frame and posts the lamp's
+// state only when it changes, so that the window repaints at most at screen rate and a busy window never
+// holds up the transmission worker. The lamp itself paints its two states, so that a change costs a repaint
+// of the lamp alone.
 class KeyLamp : public QObject
 {
     Q_OBJECT
 
 public:
     // timeline: nullptr when the engine has none; the lamp then stays dark.
-    KeyLamp(ElementTimeline *timeline, QLabel &label, QObject *parent = nullptr);
+    KeyLamp(ElementTimeline *timeline, Lamp &lamp, QObject *parent = nullptr);
     ~KeyLamp() override;
 
-    bool isLit() const { return lit_; }
-    void restyle();
     // Stops following the timeline, which must happen before the engine that owns it goes; the lamp
     // goes dark.
     void stopFollowing();
 
 private:
-    void show(bool lit);
+    void showFrame();
 
-    QLabel &label_;
-    bool lit_ = false;
+    Lamp &lamp_;
+    // On the follower's thread only.
+    bool down_ = false;                          // the key is down
+    bool sawDown_ = false;                       // a key-down came since the last frame
+    bool posted_ = false;                        // the state last posted to the lamp
     std::unique_ptr<TimelineFollower> follower_; // last, so that it stops first
 };

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace keying {
 
@@ -114,6 +115,7 @@ bool LineOutput::begin()
     if (!openLine())
         return false;
     reportedKeys_.clear();
+    pendingMs_ = 0;
     schedule_.restart();
     return true;
 }
@@ -121,6 +123,7 @@ bool LineOutput::begin()
 // A released line spends the stop request; a port that stays open keeps it until the next send clears it.
 void LineOutput::end()
 {
+    settle();
     speedStep_ = 0;
     weighting_ = 0;
     pieceSpeed_ = 0;
@@ -131,6 +134,7 @@ void LineOutput::end()
 // The first wait after the pause starts from its own moment.
 void LineOutput::pausing(int)
 {
+    settle();
     schedule_.restart();
 }
 
@@ -138,21 +142,34 @@ void LineOutput::pausing(int)
 // the range allows keys at its top.
 void LineOutput::cwSetWpm(int speed)
 {
+    readSettings();
     if (speed > 4)
         wpm = float(KLKWpmRange.clamp(speed));
     if (!KLKWpmRange.contains(speed))
         reportOutOfRange(KLKWpmKey, KLKWpmRange, speed, wpm);
     dit_time = 1200.0f / wpm;
-    dah_time = ratio(KLKTimeDahKey) * dit_time;
+    dah_time = ratio(KLKTimeDahKey, storedDah_) * dit_time;
     intra_time = dit_time;
-    letter_time = ratio(KLKTimeLetterKey) * dit_time;
-    word_time = ratio(KLKTimeWordKey) * dit_time;
+    letter_time = ratio(KLKTimeLetterKey, storedLetter_) * dit_time;
+    word_time = ratio(KLKTimeWordKey, storedWord_) * dit_time;
+}
+
+// The timing settings are read again only once the store has changed, so that an element costs no reads.
+void LineOutput::readSettings()
+{
+    const std::uint64_t revision = store_.revision();
+    if (revision == settingsRevision_)
+        return;
+    settingsRevision_ = revision;
+    storedWpm_ = store_.intValue(KLKWpmKey);
+    storedDah_ = store_.doubleValue(KLKTimeDahKey);
+    storedLetter_ = store_.doubleValue(KLKTimeLetterKey);
+    storedWord_ = store_.doubleValue(KLKTimeWordKey);
 }
 
 // Clamped before it is narrowed to single precision: a double beyond a float's range has no float value.
-float LineOutput::ratio(const QString &key)
+float LineOutput::ratio(const QString &key, double stored)
 {
-    const double stored = store_.doubleValue(key);
     const double used = KLKRatioRange.clamp(stored);
     if (!KLKRatioRange.contains(stored))
         reportOutOfRange(key, KLKRatioRange, stored, used);
@@ -171,7 +188,23 @@ void LineOutput::reportOutOfRange(const QString &key, SettingRange range, double
 
 void LineOutput::timer(float duration)
 {
-    schedule_.wait(wholeMilliseconds(duration), [] { return stopRequested(); });
+    pend(duration);
+    settle();
+}
+
+// A wait is made just before the next change of the line, so that what the worker does between two edges
+// comes before its sleep and the edge follows the wake-up at once.
+void LineOutput::pend(float duration)
+{
+    const std::int64_t milliseconds = wholeMilliseconds(duration);
+    pendingMs_ += milliseconds;
+    waitedMs_ += milliseconds;
+}
+
+// False when a stop request cut the wait short.
+bool LineOutput::settle()
+{
+    return schedule_.wait(std::exchange(pendingMs_, 0), [] { return stopRequested(); });
 }
 
 // A queued text's speed steps move the speed within the range; a stored speed outside it is keyed and
@@ -193,23 +226,31 @@ void LineOutput::noteSpeed()
 
 void LineOutput::keying(const char *pattern)
 {
+    keyPattern(pattern);
+    settle();
+}
+
+// The gap after the pattern is left pending.
+void LineOutput::keyPattern(const char *pattern)
+{
     // A queued text's weighting moves time from the gap after each element to its key-down.
     const auto weight = [this] { return float(weighting_) * dit_time / 100.0f; };
     for (std::size_t i = 0; pattern[i] != '\0'; ++i) {
-        cwSetWpm(speedOf(pieceSpeed_ > 0 ? pieceSpeed_ : store_.intValue(KLKWpmKey)));
+        readSettings();
+        cwSetWpm(speedOf(pieceSpeed_ > 0 ? pieceSpeed_ : storedWpm_));
         noteSpeed();
         const char element = pattern[i];
         if (element == '%') {
             if (code_add == 0)
-                timer(letter_time);
+                pend(letter_time);
             return;
         }
         if (element == ' ') {
-            const float gap = word_time - letter_time;
-            timer(gap);
+            pend(word_time - letter_time);
             return;
         }
         const float length = (element == '.' ? dit_time : dah_time) + weight();
+        settle();
         if (sendStopFlag != 0)
             return;
         if (!keyDown(wholeMilliseconds(length) * 1'000'000))
@@ -218,11 +259,11 @@ void LineOutput::keying(const char *pattern)
         if (!keyUp() || sendStopFlag != 0)
             return;
         if (pattern[i + 1] != '\0')
-            timer(intra_time - weight());
+            pend(intra_time - weight());
     }
     if (sendStopFlag != 0)
         return;
-    timer((code_add != 0 ? intra_time : letter_time) - weight());
+    pend((code_add != 0 ? intra_time : letter_time) - weight());
 }
 
 bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
@@ -234,9 +275,10 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
         speedStep_ = 0;
     code_add = 0; // a piece's joined signs end inside it
     slowest_ = fastest_ = 0;
-    schedule_.resetWaited();
+    waitedMs_ = 0;
     bool whole = true;
     for (const KeyingStep &step : piece.steps) {
+        settle(); // the gap before the step ends here, so that a stop raised in it keeps the step off
         if (stopRequested()) {
             whole = false;
             break;
@@ -249,7 +291,7 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
             speedStep_ = std::clamp(speedStep_ + step.value, -stepLimit, stepLimit);
             break;
         case KeyingStep::Kind::HalfSpace:
-            timer(letter_time / 2);
+            pend(letter_time / 2);
             break;
         case KeyingStep::Kind::Tune:
             tune(step.value);
@@ -260,17 +302,27 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
         progress.speedKeyed(slowest_);
         progress.speedKeyed(fastest_);
     }
-    progress.timeKeyed(schedule_.waited());
+    progress.timeKeyed(waitedMs_);
     return whole;
 }
 
 void LineOutput::keyCharacter(unsigned char byte, KeyingProgress &progress)
 {
     const unsigned char code = upperCase(byte);
-    progress.characterKeyed(code);
+    unreported_ = code;
+    progress_ = &progress;
     if (code == '%')
         code_add = code_add == 0 ? 1 : 0;
-    keying(codetable[code]);
+    keyPattern(codetable[code]);
+    reportCharacter();
+}
+
+// A character is reported as it begins to go out: just after its first key-down, once the edge is out.
+// One that a stop or a refused key-down kept off the line is reported all the same.
+void LineOutput::reportCharacter()
+{
+    if (KeyingProgress *progress = std::exchange(progress_, nullptr))
+        progress->characterKeyed(unreported_);
 }
 
 // A continuous carrier, never longer than the longest tune, that a stop request ends within one slice.
@@ -298,8 +350,9 @@ bool LineOutput::keyDown(std::int64_t plannedNs)
             sendStopFlag = 1;
         return false;
     }
-    schedule_.edge();
+    schedule_.edge(down);
     timeline_.publish({KeyEvent::Edge::Down, down, plannedNs});
+    reportCharacter();
     return true;
 }
 
@@ -308,8 +361,9 @@ bool LineOutput::keyDown(std::int64_t plannedNs)
 bool LineOutput::keyUp()
 {
     const bool keyedUp = line_->keyUp();
-    schedule_.edge();
-    timeline_.publish({KeyEvent::Edge::Up, clock_.now(), 0});
+    const std::int64_t up = clock_.now();
+    schedule_.edge(up);
+    timeline_.publish({KeyEvent::Edge::Up, up, 0});
     if (!keyedUp)
         sendStopFlag = 1;
     return keyedUp;

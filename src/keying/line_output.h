@@ -76,12 +76,17 @@ protected:
 
 private:
     void keyCharacter(unsigned char byte, KeyingProgress &progress);
+    void keyPattern(const char *pattern);
+    void reportCharacter();
+    void pend(float duration);
+    bool settle();
+    void readSettings();
     void tune(int seconds);
     bool keyDown(std::int64_t plannedNs);
     bool keyUp();
     int speedOf(int stored) const;
     void noteSpeed();
-    float ratio(const QString &key);
+    float ratio(const QString &key, double stored);
     void reportOutOfRange(const QString &key, SettingRange range, double stored, double used);
 
     SettingsStore &store_;
@@ -90,6 +95,16 @@ private:
     WaitSchedule schedule_;
     ElementTimeline &timeline_;
     QSet<QString> reportedKeys_; // settings out of range already reported in this transmission
+    static constexpr std::uint64_t unread = ~std::uint64_t(0);
+    std::uint64_t settingsRevision_ = unread; // of the store when the timing settings were last read
+    int storedWpm_ = 0;
+    double storedDah_ = 3;
+    double storedLetter_ = 3;
+    double storedWord_ = 7;
+    std::int64_t pendingMs_ = 0;         // waited just before the next edge
+    std::int64_t waitedMs_ = 0;          // in the piece that runs
+    KeyingProgress *progress_ = nullptr; // of the character not yet reported
+    unsigned char unreported_ = 0;
     // Of the transmission that runs, on its worker only; 0 for the operator's texts.
     int speedStep_ = 0;
     int weighting_ = 0;

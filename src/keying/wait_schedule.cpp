@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+void WaitSchedule::edge(std::int64_t at)
+{
+    madeUp_ = 0;
+    if (running_)
+        return;
+    running_ = true;
+    deadline_ = at;
+}
+
 bool WaitSchedule::wait(std::int64_t milliseconds, const StopRequest &stopRequested)
 {
     if (milliseconds <= 0)

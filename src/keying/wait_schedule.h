@@ -30,8 +30,10 @@ public:
         running_ = false;
         madeUp_ = 0;
     }
-    // The line has just changed: the waits up to its next change may make up jitterLimit again.
-    void edge() { madeUp_ = 0; }
+    // The line has just changed, by a request made at the given moment: the waits up to its next change may
+    // make up jitterLimit again. A schedule not yet running starts there, so that the work done after the
+    // first edge of a text shifts none of the edges that follow.
+    void edge(std::int64_t at);
     // Waits the whole milliseconds. A stop request that finds more than stopGrace left ends the wait at
     // once; a shorter rest runs to its end, so that an element is not clipped. False when cut short.
     bool wait(std::int64_t milliseconds, const StopRequest &stopRequested);

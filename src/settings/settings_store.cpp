@@ -107,6 +107,7 @@ void SettingsStore::setValue(const QString &key, const QVariant &value)
         foreign_.erase(key.toStdString());
         cutReported_.remove(key);
         dirty_ = true;
+        ++revision_;
     }
     stored(key);
 }
@@ -119,6 +120,7 @@ void SettingsStore::remove(const QString &key)
         if (!removed)
             return;
         dirty_ = true;
+        ++revision_;
     }
     stored(key);
 }
@@ -136,6 +138,7 @@ void SettingsStore::registerDefaults(const QVariantHash &defaults)
         registered_.clear();
         for (auto it = defaults.constBegin(); it != defaults.constEnd(); ++it)
             registered_.insert(it.key(), SettingValue::normalized(it.value()));
+        ++revision_;
     }
     for (auto it = defaults.constBegin(); it != defaults.constEnd(); ++it)
         emit changed(it.key());

@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 
 // Keylark's key-value store: a persistent layer kept in a JSON file and a registration layer of defaults
@@ -39,6 +41,9 @@ public:
     bool boolValue(const QString &key) const { return SettingValue::toBool(value(key)); }
     // True only when the persistent layer holds the boolean true itself (1 and "1" do not count).
     bool isTrueByIdentity(const QString &key) const;
+    // Grows with every change of a value in either layer: a reader that keeps values may read them again
+    // only when it has moved.
+    std::uint64_t revision() const { return revision_.load(std::memory_order_acquire); }
 
     // A stored text stays whole in the store, but what Keylark shows or sends of it is cut at this many
     // UTF-16 units: as many as a transmission carries bytes, and more than any window needs to show.
@@ -75,4 +80,5 @@ private:
     std::map<std::string, nlohmann::json> foreign_; // entries of kinds Keylark does not use, kept as found
     bool dirty_ = false;
     mutable QSet<QString> cutReported_; // keys whose text was cut since it was last set
+    std::atomic<std::uint64_t> revision_{0};
 };

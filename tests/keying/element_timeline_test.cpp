@@ -4,6 +4,7 @@
 #include "keying_fixture.h"
 
 #include <chrono>
+#include <functional>
 #include <latch>
 #include <sys/ioctl.h>
 #include <thread>
@@ -189,6 +190,41 @@ TEST(ElementTimeline, HandsOverEveryEventInOrderAcrossThreads)
     EXPECT_EQ(seen + std::int64_t(queue.dropped()), count);
     EXPECT_GE(seen, std::int64_t(TimelineQueue::capacity));
     timeline.unsubscribe(&queue);
+}
+
+// While edges come the follower looks once a frame and hands its frame function everything that came since;
+// after a quiet spell it stops looking, so that an idle window costs nothing, and the next edge, however
+// late, wakes it again.
+TEST(ElementTimeline, FollowerLooksOnceAFrameAndSleepsWhenQuiet)
+{
+    ElementTimeline timeline;
+    std::atomic<int> frames{0};
+    std::atomic<int> heard{0};
+    std::atomic<int> heardAtFrame{0};
+    TimelineFollower follower(
+        timeline, [&](const KeyEvent &) { ++heard; },
+        [&] {
+            heardAtFrame = heard.load();
+            ++frames;
+        });
+    const auto eventually = [](const std::function<bool()> &met) {
+        for (int wait = 0; !met() && wait < 1000; ++wait)
+            std::this_thread::sleep_for(10ms);
+        return met();
+    };
+    for (int edge = 0; edge < 10; ++edge)
+        timeline.publish({edge % 2 == 0 ? KeyEvent::Edge::Down : KeyEvent::Edge::Up, edge, 0});
+    ASSERT_TRUE(eventually([&] { return heardAtFrame == 10; }));
+    int seen = -1;
+    for (int wait = 0; wait < 100 && frames != seen; ++wait) {
+        seen = frames;
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_EQ(frames, seen) << "still looking after a quiet spell";
+    EXPECT_GE(frames, TimelineFollower::quietFrames);
+    EXPECT_LE(frames, 2 * TimelineFollower::quietFrames);
+    timeline.publish({KeyEvent::Edge::Down, 10, 0});
+    EXPECT_TRUE(eventually([&] { return heardAtFrame == 11; })) << "not woken by the edge after the spell";
 }
 
 } // namespace

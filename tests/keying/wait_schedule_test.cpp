@@ -38,6 +38,18 @@ TEST_F(WaitScheduleTest, WorkBetweenWaitsDoesNotAddUp)
     EXPECT_EQ(schedule.waited(), 300);
 }
 
+// The schedule starts at the first edge, not at the first wait: the work between them (the timeline, the
+// echo of the character) would otherwise shift every later edge of the text by its length.
+TEST_F(WaitScheduleTest, ScheduleStartsAtTheFirstEdge)
+{
+    for (int element = 0; element < 2; ++element) {
+        schedule.edge(clock.now());
+        clock.advance(70'000);
+        schedule.wait(30, noStop);
+    }
+    EXPECT_EQ(clock.deadlines, (std::vector<double>{30, 60}));
+}
+
 struct LatenessRow
 {
     const char *name;
@@ -56,10 +68,10 @@ class LatenessTest : public WaitScheduleTest, public ::testing::WithParamInterfa
 TEST_P(LatenessTest, LatenessIsMadeUpAtMostAMillisecondAnElement)
 {
     schedule.wait(100, noStop);
-    schedule.edge();
+    schedule.edge(clock.now());
     clock.advance(GetParam().lateNs);
     schedule.wait(100, noStop);
-    schedule.edge();
+    schedule.edge(clock.now());
     schedule.wait(100, noStop);
     EXPECT_EQ(clock.deadlines,
               (std::vector<double>{100, GetParam().secondDeadline, GetParam().thirdDeadline}));
@@ -82,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Lateness, LatenessTest, ::testing::Values(
 TEST_F(WaitScheduleTest, WaitsBetweenTwoEdgesMakeUpAMillisecondInAll)
 {
     schedule.wait(100, noStop);
-    schedule.edge();
+    schedule.edge(clock.now());
     clock.advance(5 * ms);
     schedule.wait(100, noStop);
     schedule.wait(100, noStop);

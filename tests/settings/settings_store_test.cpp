@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -224,6 +225,35 @@ TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
     EXPECT_EQ(defaults.value(KLKSentRecordKey), QVariant(true));
     EXPECT_FALSE(defaults.contains(KLKSerialDeviceKey));
     EXPECT_EQ(defaults.value(groupLabelKey(8)), QVariant(QStringLiteral("G8")));
+}
+
+// The revision tells a reader that keeps values when to read them again: every change of a value in
+// either layer moves it, and a write that changes nothing leaves it.
+TEST_F(SettingsStoreTest, RevisionMovesWithEveryChangeAndOnlyThen)
+{
+    auto store = open();
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+        bool moves;
+    };
+    const Step steps[] = {
+        {"new value", [&] { store->setValue(KLKWpmKey, 30); }, true},
+        {"same value", [&] { store->setValue(KLKWpmKey, 30); }, false},
+        {"removed, back to the default", [&] { store->remove(KLKWpmKey); }, true},
+        {"removed again", [&] { store->remove(KLKWpmKey); }, false},
+        {"defaults registered",
+         [&] {
+             store->registerDefaults({{KLKTimeDahKey, 4}});
+         },
+         true},
+    };
+    for (const Step &step : steps) {
+        const std::uint64_t before = store->revision();
+        step.change();
+        EXPECT_EQ(store->revision() != before, step.moves) << step.what;
+    }
 }
 
 } // namespace
