@@ -3,6 +3,7 @@
 #include "winkeyer/winkeyer_protocol.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,12 +53,12 @@ double ditsOf(const QByteArray &letters)
 
 } // namespace
 
-StandInWinkeyer::StandInWinkeyer()
+StandInWinkeyer::StandInWinkeyer(const QString &link)
 {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
         return;
-    link_ = folder_.filePath(QStringLiteral("winkeyer"));
+    link_ = link.isEmpty() ? folder_.filePath(QStringLiteral("winkeyer")) : link;
     if (symlink(ptsname(master_), link_.toLocal8Bit().constData()) != 0)
         link_.clear();
 }
@@ -78,6 +79,20 @@ bool StandInWinkeyer::waitFor(const std::function<bool()> &done, int stepMs)
             return false;
         if (keying && answer != Answer::Silent)
             advance(stepMs);
+        pollfd watch{master_, POLLIN, 0};
+        poll(&watch, master_ >= 0 ? 1 : 0, 2);
+    }
+}
+
+void StandInWinkeyer::serve(const std::function<bool()> &more)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (more()) {
+        pump();
+        if (answer != Answer::Silent)
+            advance(double(clock.nsecsElapsed()) / 1e6);
+        clock.start();
         pollfd watch{master_, POLLIN, 0};
         poll(&watch, master_ >= 0 ? 1 : 0, 2);
     }
@@ -130,6 +145,8 @@ void StandInWinkeyer::pump()
     long count = 0;
     while (master_ >= 0 && (count = ::read(master_, bytes, sizeof bytes)) > 0) {
         received.append(bytes, count);
+        if (log)
+            log("host", QByteArray(bytes, count));
         for (long i = 0; i < count; ++i)
             take(std::uint8_t(bytes[i]));
     }
@@ -224,6 +241,8 @@ bool StandInWinkeyer::keyOne(double *budget)
     buffer_.pop_front();
     keyed += first == mergeLetters ? "<" + letters.toStdString() + ">" : letters.toStdString();
     keyedWpm.push_back(speed_);
+    if (log)
+        log("keyed", entry);
     if (mode & modeSerialEcho)
         reply(letters);
     return true;

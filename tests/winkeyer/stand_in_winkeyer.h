@@ -12,13 +12,14 @@
 // A WinKeyer of the tests' own on a pseudo-terminal. It answers as a keyer in host mode, keys its buffer
 // at the speed set on a virtual clock that waitFor() and keySigns() move, echoes each sign once it is
 // sent, raises XOFF above two thirds of its buffer, drops what overflows it, and tells every status
-// change. It runs on the test's thread: it reads and answers only while a test waits on it.
+// change. It runs on the caller's thread: it reads and answers only inside waitFor() and serve().
 class StandInWinkeyer
 {
 public:
     enum class Answer { Keyer, Silent, WrongEcho };
 
-    StandInWinkeyer();
+    // link: where the link to the pseudo-terminal goes; empty for a folder of its own.
+    explicit StandInWinkeyer(const QString &link = {});
     ~StandInWinkeyer();
 
     // A link to the pseudo-terminal, as /dev/serial/by-id has; unplug() takes it away.
@@ -27,6 +28,8 @@ public:
     // Reads what the host wrote and, while keying, keys stepMs of virtual time a round, until done() holds
     // or 10 s have passed; returns done().
     bool waitFor(const std::function<bool()> &done, int stepMs = 250);
+    // Keys in real time while more() holds.
+    void serve(const std::function<bool()> &more);
     // Keys the next count signs of the buffer at once.
     void keySigns(int count);
     // Breaks in with the paddles: the buffer is dropped, text is sent and echoed, and the paddles let go.
@@ -39,6 +42,9 @@ public:
     Answer answer = Answer::Keyer;
     bool keying = true;
     int capacity = 128;
+
+    // Told of each byte from the host ("host") and each sign keyed ("keyed"), as they come.
+    std::function<void(const char *what, const QByteArray &bytes)> log;
 
     std::string keyed; // the host's signs as keyed, merged ones in <>
     std::vector<int> keyedWpm;
