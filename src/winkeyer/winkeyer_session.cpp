@@ -74,10 +74,12 @@ void WinkeyerSession::send(const std::vector<WinkeyerItem> &items)
         textActive_ = true;
         beginText();
     }
-    if (state_ == State::Closed)
+    if (state_ == State::Closed) {
         start();
-    else
-        feed();
+        return;
+    }
+    feed();
+    endIfKeyed(); // a text of speed changes alone has nothing to wait for
 }
 
 // The echoes of signs sent before the clear reached the keyer may still be on their way: they come before
