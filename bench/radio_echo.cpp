@@ -1,15 +1,22 @@
 // The radio keyer against the tests' stand-in radios, through Hamlib on a pseudo-terminal:
 // - send to the first piece at the radio, and stop to the radio's stop (Icom) or to its last piece keyed
 //   (Kenwood, which Hamlib cannot stop), each over RUNS runs;
+// - a send request of Keylark's (what a key press makes) to the first piece at the radio, through the
+//   transmission and its radio output;
 // - the estimated echo against the stand-in's own keying of a text of about 60 s: for each character,
 //   how far the echo ran ahead of (negative) or behind (positive) the radio.
 // Usage: bench_radio_echo [seconds of text, default 60]
 #include "icom_stand_in.h"
 #include "kenwood_stand_in.h"
+#include "keying/transmission.h"
 #include "radio/radio_alphabet.h"
 #include "radio/radio_keyer.h"
+#include "radio/radio_output.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -114,6 +121,34 @@ void latencies(const Family &family)
     printRow(family.stops ? "stop to the radio's stop" : "stop to the last piece keyed", family, toStop);
 }
 
+void sendRequests(const Family &family)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
+    store.registerDefaults(registeredDefaults());
+    store.setValue(KLKWpmKey, 30);
+    std::vector<double> toFirstPiece;
+    for (int run = 0; run < runs; ++run) {
+        const std::unique_ptr<StandInRadio> radio = standInFor(family);
+        store.setValue(KLKRadioModelKey, family.model);
+        store.setValue(KLKRadioPortKey, radio->path());
+        Transmission transmission(store, {});
+        auto output =
+            std::make_unique<RadioOutput>(store, transmission.clock(), *transmission.elementTimeline());
+        RadioKeyer &keyer = output->keyer();
+        transmission.attach(std::move(output));
+        if (!waitFor([&] { return keyer.state() == RadioKeyer::State::Ready; }))
+            continue;
+        const auto sent = Clock::now();
+        transmission.cwSendString(QStringLiteral("TEST TEST TEST"));
+        if (waitFor([&] { return !radio->pieces().empty(); }))
+            toFirstPiece.push_back(ms(radio->firstPieceAt() - sent));
+        transmission.cwSendStop();
+        transmission.joinWorkers();
+    }
+    printRow("send request to the first piece", family, toFirstPiece);
+}
+
 void echo(const Family &family, int seconds)
 {
     constexpr int wpm = 25;
@@ -146,8 +181,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     const Family families[] = {{"Kenwood", 2031, false}, {"Icom", 3073, true}};
-    for (const Family &family : families)
+    for (const Family &family : families) {
         latencies(family);
+        sendRequests(family);
+    }
     for (const Family &family : families)
         echo(family, seconds);
     return 0;

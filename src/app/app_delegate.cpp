@@ -10,6 +10,8 @@
 #include "keying/serial_controller.h"
 #include "network/network_keying_service.h"
 #include "preferences/preferences_controller.h"
+#include "radio/hamlib_rig.h"
+#include "radio/radio_output.h"
 #include "record/sent_record.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -21,7 +23,7 @@
 AppDelegate::AppDelegate(SettingsStore &store, KeyingFactory keyingFactory, AudioFactory audioFactory,
                          QObject *parent)
     : QObject(parent), store_(store),
-      keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeSerialController)),
+      keyingFactory_(keyingFactory ? std::move(keyingFactory) : KeyingFactory(&makeKeyingController)),
       audioFactory_(audioFactory ? std::move(audioFactory)
                                  : AudioFactory([] { return std::make_unique<PulseOutput>(); })),
       statusReport_(store)
@@ -40,9 +42,26 @@ AppDelegate::~AppDelegate()
     shutdown();
 }
 
-std::unique_ptr<KeyingController> AppDelegate::makeSerialController(SettingsStore &store,
+// The radio has a sidetone of its own: Keylark's is off unless the operator turned it on.
+std::unique_ptr<KeyingController> AppDelegate::makeKeyingController(SettingsStore &store,
                                                                     ConsoleLookup console)
 {
+    const QString output = store.stringValue(KLKKeyingOutputKey);
+    if (output == KLKRadioKeyerOutput) {
+        QVariantHash defaults = registeredDefaults();
+        defaults.insert(KLKSidetoneKey, false);
+        store.registerDefaults(defaults);
+        HamlibRig::setDebugOutput(qEnvironmentVariableIsSet("KEYLARK_HAMLIB_DEBUG"));
+        auto transmission = std::make_unique<Transmission>(store, std::move(console));
+        transmission->attach(
+            std::make_unique<RadioOutput>(store, transmission->clock(), *transmission->elementTimeline()));
+        return transmission;
+    }
+    if (output != KLKSerialLineOutput)
+        Diagnostics::out(
+            QStringLiteral("#.. Keylark : \"%1\" \"%2\" is neither \"%3\" nor \"%4\"; keying the "
+                           "serial line.")
+                .arg(KLKKeyingOutputKey, output, KLKSerialLineOutput, KLKRadioKeyerOutput));
     return std::make_unique<SerialController>(store, std::move(console));
 }
 

@@ -43,7 +43,8 @@ public:
         QList<FunctionRecord> function;
     };
 
-    // Makes the keying controller at launch; tests hand in a double, the program the SerialController.
+    // Makes the keying controller at launch; tests hand in a double, the program the transmission with the
+    // output the settings choose (makeKeyingController).
     using KeyingFactory = std::function<std::unique_ptr<KeyingController>(SettingsStore &, ConsoleLookup)>;
 
     // Makes the sidetone's sound output; the program's plays through the sound server, a test's may give
@@ -54,7 +55,8 @@ public:
                          AudioFactory audioFactory = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    static std::unique_ptr<KeyingController> makeSerialController(SettingsStore &store,
+    // The transmission, keying the serial line or the radio's keyer as "keyingOutput" says at start.
+    static std::unique_ptr<KeyingController> makeKeyingController(SettingsStore &store,
                                                                   ConsoleLookup console);
 
     void applicationDidFinishLaunching();

@@ -6,7 +6,6 @@
 #include "preferences/macro_pane.h"
 #include "preferences/message_pane.h"
 #include "preferences/network_pane.h"
-#include "preferences/port_chooser.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "ui_Preferences.h"
@@ -129,7 +128,7 @@ void PreferencesController::showTab(QAction *item)
 
 void PreferencesController::rescanDevices()
 {
-    general_->portChooser().rescanDevices();
+    general_->rescanDevices();
 }
 
 void PreferencesController::showSetting(const QString &key)

@@ -1,5 +1,7 @@
 #include "radio/hamlib_rig.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
@@ -97,7 +99,33 @@ RigResult HamlibRig::open(const RadioConnection &connection)
         fd_ = rig_->state.rigport.fd;
     }
     open_ = true;
+    spaceAdded_ = connection.isRigctld() && rigctldAddsSpace(hamlib_version) &&
+                  keysLeadingSpaces(connection.modelBehind);
     return result;
+}
+
+bool HamlibRig::rigctldAddsSpace(const char *version)
+{
+    const QList<QByteArray> words = QByteArray(version).split(' ');
+    const QList<QByteArray> numbers = words.size() > 1 ? words[1].split('.') : QList<QByteArray>{};
+    if (numbers.size() < 2)
+        return false;
+    const int major = numbers[0].toInt();
+    return major < 4 || (major == 4 && numbers[1].toInt() < 6);
+}
+
+bool HamlibRig::keysLeadingSpaces(int model)
+{
+    return model > 0 && RIG_BACKEND_NUM(model) == RIG_ICOM;
+}
+
+// A piece ends with the spaces after its word: one of them moves to the front, where rigctld puts it. A
+// text of one space stays as it is, for rigctld takes no empty text.
+QByteArray HamlibRig::morseText(const QByteArray &text, bool spaceAdded)
+{
+    if (!spaceAdded || text.size() < 2 || !text.endsWith(' '))
+        return text;
+    return text.chopped(1);
 }
 
 void HamlibRig::limitWaits(const RadioConnection &connection)
@@ -131,7 +159,10 @@ int HamlibRig::keyerSpeedNearest(int wpm) const
 
 RigResult HamlibRig::sendMorse(const QByteArray &text)
 {
-    return RigResult::of(open_ ? rig_send_morse(rig_, RIG_VFO_CURR, text.constData()) : -RIG_EINVAL);
+    if (!open_)
+        return RigResult::of(-RIG_EINVAL);
+    const QByteArray sent = morseText(text, spaceAdded_);
+    return RigResult::of(rig_send_morse(rig_, RIG_VFO_CURR, sent.constData()));
 }
 
 RigResult HamlibRig::stopMorse()

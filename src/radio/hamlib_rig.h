@@ -46,6 +46,8 @@ public:
     RigResult setSpeed(int wpm);
     // The speed within the range the model's keyer has, when Hamlib knows it.
     int keyerSpeedNearest(int wpm) const;
+    // Through a rigctld that puts a space before each text, to a radio that keys it, one space after the
+    // text goes instead.
     RigResult sendMorse(const QByteArray &text);
     RigResult stopMorse();
     void close();
@@ -62,6 +64,13 @@ public:
     static void setDebugOutput(bool on);
     // Sets Hamlib's debug level to the one asked for, before Hamlib first runs.
     static void applyDebugOutput();
+    // rigctld of this Hamlib's version (before 4.6) passes on the space between its command and the text.
+    // An Icom keys it, a word gap more before each piece; Kenwood's and Elecraft's keyers leave out the
+    // spaces before a text.
+    static bool rigctldAddsSpace(const char *version);
+    static bool keysLeadingSpaces(int model);
+    // The text to hand Hamlib, so that the radio keys the text given.
+    static QByteArray morseText(const QByteArray &text, bool spaceAdded);
 
 private:
     void setConf(const char *name, const QByteArray &value);
@@ -69,6 +78,7 @@ private:
 
     s_rig *rig_ = nullptr;
     bool open_ = false;
-    std::mutex fdMutex_; // held while the descriptor is cut off, and while it is let go before closing
+    bool spaceAdded_ = false; // rigctld puts a space before each text
+    std::mutex fdMutex_;      // held while the descriptor is cut off, and while it is let go before closing
     int fd_ = -1;
 };

@@ -9,10 +9,11 @@ RadioConnection RadioConnection::onSerialPort(int model, const QString &port, in
     return connection;
 }
 
-RadioConnection RadioConnection::throughRigctld(const QString &host, quint16 port)
+RadioConnection RadioConnection::throughRigctld(const QString &host, quint16 port, int modelBehind)
 {
     RadioConnection connection;
     connection.model = rigctldModel;
+    connection.modelBehind = modelBehind;
     connection.host = host;
     connection.rigctldPort = port;
     return connection;

@@ -45,6 +45,13 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKConsoleScrollBackKey,  SettingKind::Integer,          qint64(10000),        KLKScrollBackRange},
         {KLKSentRecordKey,         SettingKind::Boolean,          true},
         {KLKSentRecordDaysKey,     SettingKind::Integer,          qint64(365),          KLKSentRecordDaysRange},
+        {KLKKeyingOutputKey,       SettingKind::Text,             KLKSerialLineOutput},
+        {KLKRadioModelKey,         SettingKind::Integer,          qint64(0)},
+        {KLKRadioPortKey,          SettingKind::Text,             {}},
+        {KLKRadioSerialSpeedKey,   SettingKind::Integer,          qint64(0),            KLKRadioSerialSpeedRange},
+        {KLKRadioThroughRigctldKey, SettingKind::Boolean,         false},
+        {KLKRigctldHostKey,        SettingKind::Text,             QStringLiteral("127.0.0.1")},
+        {KLKRigctldPortKey,        SettingKind::Integer,          qint64(4532),         KLKRigctldPortRange},
     };
     // clang-format on
     return settings;

@@ -40,6 +40,17 @@ inline const QString KLKSidetoneVolumeKey = QStringLiteral("sidetoneVolume");
 inline const QString KLKConsoleScrollBackKey = QStringLiteral("consoleScrollBack");
 inline const QString KLKSentRecordKey = QStringLiteral("sentRecord");
 inline const QString KLKSentRecordDaysKey = QStringLiteral("sentRecordDays");
+inline const QString KLKKeyingOutputKey = QStringLiteral("keyingOutput");
+inline const QString KLKRadioModelKey = QStringLiteral("radioModel");
+inline const QString KLKRadioPortKey = QStringLiteral("radioPort");
+inline const QString KLKRadioSerialSpeedKey = QStringLiteral("radioSerialSpeed");
+inline const QString KLKRadioThroughRigctldKey = QStringLiteral("radioThroughRigctld");
+inline const QString KLKRigctldHostKey = QStringLiteral("rigctldHost");
+inline const QString KLKRigctldPortKey = QStringLiteral("rigctldPort");
+
+// The values of "keyingOutput": what keys the transmitter.
+inline const QString KLKSerialLineOutput = QStringLiteral("serialLine"); // DTR/RTS of a serial port
+inline const QString KLKRadioKeyerOutput = QStringLiteral("radioKeyer"); // the radio's keyer over CAT
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
 
@@ -60,11 +71,13 @@ struct SettingRange
 
 inline constexpr SettingRange KLKWpmRange{5, 40};
 inline constexpr SettingRange KLKRatioRange{1, 10}; // "timeDah", "timeLetter" and "timeWord", in dits
-inline constexpr SettingRange KLKNetworkPortRange{1024, 65535};   // UDP ports a desktop user may listen on
-inline constexpr SettingRange KLKSidetonePitchRange{300, 1200};   // Hz
-inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};     // percent of full scale
-inline constexpr SettingRange KLKScrollBackRange{100, 1'000'000}; // lines the console's log keeps
-inline constexpr SettingRange KLKSentRecordDaysRange{1, 3650};    // days a file of the sent record is kept
+inline constexpr SettingRange KLKNetworkPortRange{1024, 65535};    // UDP ports a desktop user may listen on
+inline constexpr SettingRange KLKSidetonePitchRange{300, 1200};    // Hz
+inline constexpr SettingRange KLKSidetoneVolumeRange{0, 100};      // percent of full scale
+inline constexpr SettingRange KLKScrollBackRange{100, 1'000'000};  // lines the console's log keeps
+inline constexpr SettingRange KLKSentRecordDaysRange{1, 3650};     // days a file of the sent record is kept
+inline constexpr SettingRange KLKRadioSerialSpeedRange{0, 115200}; // bits per second; 0 the model's own
+inline constexpr SettingRange KLKRigctldPortRange{1, 65535};
 
 struct SettingDeclaration
 {

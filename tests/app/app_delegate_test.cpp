@@ -275,4 +275,31 @@ TEST_F(AppDelegateTest, SettingsProblemsReachTheConsoleStatusBar)
     EXPECT_EVENTUALLY(statusInformation(console).contains(QStringLiteral("stored under messageG1F1")));
 }
 
+struct OutputRow
+{
+    const char *name;
+    QString output;
+    bool serial;   // the serial line keys; else the radio's keyer
+    bool sidetone; // by default
+};
+
+class KeyingOutputTest : public AppDelegateTest, public ::testing::WithParamInterface<OutputRow>
+{
+};
+
+// The output the settings choose keys; with the radio's keyer Keylark's sidetone is off unless turned on.
+TEST_P(KeyingOutputTest, SettingsChooseTheOutput)
+{
+    store->setValue(KLKKeyingOutputKey, GetParam().output);
+    const std::unique_ptr<KeyingController> keying = AppDelegate::makeKeyingController(*store, {});
+    EXPECT_EQ(dynamic_cast<SerialController *>(keying.get()) != nullptr, GetParam().serial);
+    EXPECT_EQ(store->boolValue(KLKSidetoneKey), GetParam().sidetone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, KeyingOutputTest,
+                         ::testing::Values(OutputRow{"SerialLine", KLKSerialLineOutput, true, true},
+                                           OutputRow{"RadioKeyer", KLKRadioKeyerOutput, false, false},
+                                           OutputRow{"Unknown", QStringLiteral("winkeyer"), true, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace

@@ -4,10 +4,12 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
-#include <QTest>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 
 namespace {
 
@@ -123,6 +125,36 @@ TEST_F(PreferencesScreenshots, DISABLED_LargeTextAndHighContrast)
     look.highContrast();
     showPane(0);
     save(wholePane(*preferences), QStringLiteral("preferences-high-contrast.png"));
+}
+
+// The General pane with the radio's keyer chosen: an IC-7300 on its own USB cable.
+TEST_F(PreferencesScreenshots, DISABLED_RadioKeyer)
+{
+    const FakeUsbAdapter radio{
+        "ttyUSB1",
+        "1-4",
+        "Silicon Labs",
+        "CP2102 USB to UART Bridge Controller",
+        "IC-7300 03001234",
+        "usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_IC-7300_03001234-if00-port0"};
+    devices.addUsbAdapter(radio);
+    store->setValue(KLKKeyingOutputKey, KLKRadioKeyerOutput);
+    store->setValue(KLKRadioModelKey, qint64(3073));
+    store->setValue(KLKRadioPortKey, QStringLiteral("/dev/serial/by-id/") + radio.byId);
+    store->setValue(KLKRadioSerialSpeedKey, qint64(115200));
+    preferences.reset();
+    open();
+    preferences->showWindow();
+    showPane(0);
+    wholePane(*preferences);
+    // The window's own size hint leaves this pane a little narrow: widen it until nothing scrolls sideways.
+    auto *area = qobject_cast<QScrollArea *>(
+        control<QTabWidget>(QStringLiteral("preferencesTab"))->currentWidget()->findChild<QScrollArea *>());
+    if (area && area->horizontalScrollBar()->maximum() > 0)
+        preferences->resize(preferences->width() + area->horizontalScrollBar()->maximum(),
+                            preferences->height());
+    QTest::qWait(50);
+    save(preferences->grab(), QStringLiteral("preferences-general-radio.png"));
 }
 
 } // namespace

@@ -55,7 +55,7 @@ protected:
         } else if (startRigctld) {
             rigctld = std::make_unique<RigctldProcess>(model, radio->path());
             ASSERT_TRUE(rigctld->isListening());
-            keyer->open(RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), rigctld->port()));
+            keyer->open(RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), rigctld->port(), model));
         } else {
             keyer->open(
                 RadioConnection::throughRigctld(QStringLiteral("127.0.0.1"), RigctldProcess::freePort()));
@@ -173,6 +173,18 @@ TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
     EXPECT_TRUE(keyer->stopsMidText());
     keyer->setSpeed(60); // past the IC-7300's fastest
     EXPECT_TRUE(QTest::qWaitFor([&] { return radio->speeds().back() == 48; }, waitMs));
+}
+
+// An Icom keys every space it is given: the radio keys the text as given, directly and through a rigctld
+// that puts a space before each text it passes on (which leaves one before the first word).
+TEST_P(RadioKeyerTest, IcomKeysTheTextAsGiven)
+{
+    start(std::make_unique<IcomStandIn>(), ic7300);
+    open(48);
+    const quint64 text = keyer->send("CQ DE K1ABC");
+    ASSERT_TRUE(waitForEnd(text));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ DE K1ABC"; }, waitMs))
+        << radio->keyedText().toStdString();
 }
 
 // A radio whose buffer is full answers KY1: Hamlib asks again until there is room, and nothing is lost.

@@ -206,9 +206,11 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    // the keyer's, network keying's, practice, keyboard mode and sidetone's, and the log's and the sent
-    // record's
-    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT);
+    // the keyer's, network keying's, practice, keyboard mode and sidetone's, the log's, the sent record's and
+    // the radio's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6);
+    EXPECT_EQ(defaults.value(KLKKeyingOutputKey), QVariant(KLKSerialLineOutput));
+    EXPECT_EQ(defaults.value(KLKRigctldPortKey), QVariant(qint64(4532)));
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKNetworkPortKey), QVariant(qint64(6789)));
     // Practice is off and the sidetone on, at 700 Hz and half volume, until the operator says otherwise.
