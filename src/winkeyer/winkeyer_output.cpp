@@ -47,6 +47,12 @@ bool isLetter(char character)
     return character >= 'A' && character <= 'Z';
 }
 
+void reportNoPort()
+{
+    Diagnostics::out(QStringLiteral("*** Keylark : No port is chosen for the WinKeyer. Please choose one in "
+                                    "Preferences, General, and restart this program."));
+}
+
 void add(WinKeyerOutput::KeyerText &text, WinkeyerItem item, const QByteArray &echo)
 {
     text.echoes.push_back(echo);
@@ -106,8 +112,7 @@ bool WinKeyerOutput::startUp(bool practising)
 {
     port_ = store_.stringValue(KLKWinKeyerPortKey).trimmed();
     if (port_.isEmpty()) {
-        Diagnostics::out(QStringLiteral("*** Keylark : No port is chosen for the WinKeyer. Please choose one "
-                                        "in Preferences, General, and restart this program."));
+        reportNoPort();
         return true; // every transmission on the air says why it cannot key
     }
     Diagnostics::out(QStringLiteral("#.. Keylark : Keying the WinKeyer on %1.").arg(port_));
@@ -121,11 +126,9 @@ bool WinKeyerOutput::begin()
 {
     speedStep_ = 0;
     if (port_.isEmpty()) {
-        Diagnostics::out(QStringLiteral("*** Keylark : No port is chosen for the WinKeyer. Please choose one "
-                                        "in Preferences, General, and restart this program."));
+        reportNoPort();
         return false;
     }
-    transmitting_ = true;
     return true;
 }
 

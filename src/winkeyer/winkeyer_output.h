@@ -35,7 +35,7 @@ public:
     bool begin() override;
     bool keyPiece(const KeyingPiece &piece, KeyingProgress &progress) override;
     void pausing(int) override {}
-    void end() override { transmitting_ = false; }
+    void end() override {}
     void stop() override;
     void settingChanged(const QString &key, bool transmitting) override;
     void shutDown() override;
@@ -76,7 +76,6 @@ private:
     const WinkeyerTiming timing_;
     QString port_;
     std::atomic<int> speedStep_{0};
-    std::atomic<bool> transmitting_{false};
 
     std::mutex mutex_;
     std::condition_variable changed_;
