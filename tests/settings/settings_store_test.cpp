@@ -207,8 +207,8 @@ TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
     // the keyer's, network keying's, practice, keyboard mode and sidetone's, the log's, the sent record's and
-    // the radio's, and the WinKeyer's port
-    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6 + 1);
+    // the radio's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6);
     EXPECT_EQ(defaults.value(KLKKeyingOutputKey), QVariant(KLKSerialLineOutput));
     EXPECT_EQ(defaults.value(KLKRigctldPortKey), QVariant(qint64(4532)));
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
