@@ -178,8 +178,12 @@ bool WinKeyerOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress
         for (WinkeyerItem &item : more.items)
             add(text, item, more.echoes[item.tag - 1]);
     };
-    if (base != int(KLKWpmRange.clamp(store_.intValue(KLKWpmKey))) || speedStep_ != 0)
-        text.items.push_back(WinkeyerItem::speed(speed()));
+    // Each text to the keyer starts at the stored speed.
+    const auto startText = [&] {
+        if (speed() != int(KLKWpmRange.clamp(store_.intValue(KLKWpmKey))))
+            text.items.push_back(WinkeyerItem::speed(speed()));
+    };
+    startText();
     bool whole = true;
     for (const KeyingStep &step : piece.steps) {
         if (step.kind == KeyingStep::Kind::Character) {
@@ -191,6 +195,7 @@ bool WinKeyerOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress
         } else if (step.kind == KeyingStep::Kind::Tune) {
             collect();
             whole = whole && keyText(std::exchange(text, {}), progress) && tune(step.value);
+            startText();
         }
     }
     collect();
