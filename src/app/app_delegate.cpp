@@ -17,6 +17,7 @@
 #include "settings/settings_store.h"
 #include "sidetone/pulse_output.h"
 #include "sidetone/sidetone.h"
+#include "winkeyer/winkeyer_output.h"
 
 #include <QApplication>
 
@@ -42,26 +43,31 @@ AppDelegate::~AppDelegate()
     shutdown();
 }
 
-// The radio has a sidetone of its own: Keylark's is off unless the operator turned it on.
+// The radio and the WinKeyer have a sidetone of their own: Keylark's is off unless the operator turned it on.
 std::unique_ptr<KeyingController> AppDelegate::makeKeyingController(SettingsStore &store,
                                                                     ConsoleLookup console)
 {
     const QString output = store.stringValue(KLKKeyingOutputKey);
-    if (output == KLKRadioKeyerOutput) {
+    if (output == KLKRadioKeyerOutput || output == KLKWinKeyerOutput) {
         QVariantHash defaults = registeredDefaults();
         defaults.insert(KLKSidetoneKey, false);
         store.registerDefaults(defaults);
-        HamlibRig::setDebugOutput(qEnvironmentVariableIsSet("KEYLARK_HAMLIB_DEBUG"));
         auto transmission = std::make_unique<Transmission>(store, std::move(console));
+        if (output == KLKWinKeyerOutput) {
+            transmission->attach(std::make_unique<WinKeyerOutput>(store));
+            return transmission;
+        }
+        HamlibRig::setDebugOutput(qEnvironmentVariableIsSet("KEYLARK_HAMLIB_DEBUG"));
         transmission->attach(
             std::make_unique<RadioOutput>(store, transmission->clock(), *transmission->elementTimeline()));
         return transmission;
     }
     if (output != KLKSerialLineOutput)
         Diagnostics::out(
-            QStringLiteral("#.. Keylark : \"%1\" \"%2\" is neither \"%3\" nor \"%4\"; keying the "
+            QStringLiteral("#.. Keylark : \"%1\" \"%2\" is neither \"%3\", \"%4\" nor \"%5\"; keying the "
                            "serial line.")
-                .arg(KLKKeyingOutputKey, output, KLKSerialLineOutput, KLKRadioKeyerOutput));
+                .arg(KLKKeyingOutputKey, output, KLKSerialLineOutput, KLKRadioKeyerOutput,
+                     KLKWinKeyerOutput));
     return std::make_unique<SerialController>(store, std::move(console));
 }
 

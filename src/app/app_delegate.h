@@ -55,7 +55,8 @@ public:
                          AudioFactory audioFactory = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    // The transmission, keying the serial line or the radio's keyer as "keyingOutput" says at start.
+    // The transmission, keying the serial line, the radio's keyer or a WinKeyer as "keyingOutput" says at
+    // start.
     static std::unique_ptr<KeyingController> makeKeyingController(SettingsStore &store,
                                                                   ConsoleLookup console);
 

@@ -24,6 +24,9 @@ GeneralPane::GeneralPane(Ui::Preferences &ui, SettingsStore &store, const Serial
       radioPorts_(std::make_unique<PortChooser>(*ui.radioPortComboBox, *ui.radioRescanButton,
                                                 *ui.radioPortPathLabel, *ui.radioForm, store, KLKRadioPortKey,
                                                 *ports_)),
+      winKeyerPorts_(std::make_unique<PortChooser>(*ui.winKeyerPortComboBox, *ui.winKeyerRescanButton,
+                                                   *ui.winKeyerPortPathLabel, *ui.winKeyerForm, store,
+                                                   KLKWinKeyerPortKey, *ports_)),
       radioModels_(std::make_unique<RadioModelChooser>(*ui.radioModelComboBox, store))
 {
     bindSetting(ui_.openAtStartCheckBox, KLKSerialStartUpOpenKey)->setConverters(&SettingBinding::readFlag);
@@ -39,10 +42,12 @@ GeneralPane::GeneralPane(Ui::Preferences &ui, SettingsStore &store, const Serial
     bindSetting(ui_.rigctldPortSpinBox, KLKRigctldPortKey)
         ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
     WheelGuard::guard(ui_.rigctldPortSpinBox);
-    // Either button's click toggles the radio keyer's.
-    connect(ui_.radioKeyerRadioButton, &QRadioButton::toggled, this, [this](bool radio) {
-        store_.setValue(KLKKeyingOutputKey, radio ? KLKRadioKeyerOutput : KLKSerialLineOutput);
-    });
+    for (const auto &[button, output] : outputButtons()) {
+        connect(button, &QRadioButton::toggled, this, [this, output](bool chosen) {
+            if (chosen)
+                store_.setValue(KLKKeyingOutputKey, output);
+        });
+    }
     connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == KLKKeyingOutputKey || key == KLKRadioThroughRigctldKey)
             showOutput();
@@ -64,12 +69,21 @@ QWidget *GeneralPane::controlFor(const QString &key) const
         return ui_.radioModelComboBox;
     if (key == KLKRadioPortKey)
         return ui_.radioPortComboBox;
+    if (key == KLKWinKeyerPortKey)
+        return ui_.winKeyerPortComboBox;
     return nullptr;
 }
 
 void GeneralPane::rescanDevices()
 {
     ports_->rescanDevices(); // the radio's chooser follows
+}
+
+QList<std::pair<QRadioButton *, QString>> GeneralPane::outputButtons() const
+{
+    return {{ui_.serialLineRadioButton, KLKSerialLineOutput},
+            {ui_.radioKeyerRadioButton, KLKRadioKeyerOutput},
+            {ui_.winKeyerRadioButton, KLKWinKeyerOutput}};
 }
 
 void GeneralPane::fillSerialSpeeds()
@@ -106,19 +120,31 @@ void GeneralPane::showSerialSpeed()
 // know as the serial line, and so do the controls.
 void GeneralPane::showOutput()
 {
-    const bool radio = store_.stringValue(KLKKeyingOutputKey) == KLKRadioKeyerOutput;
-    {
-        const QSignalBlocker blocker(ui_.radioKeyerRadioButton);
-        (radio ? ui_.radioKeyerRadioButton : ui_.serialLineRadioButton)->setChecked(true);
+    const QString output = store_.stringValue(KLKKeyingOutputKey);
+    const bool radio = output == KLKRadioKeyerOutput;
+    const bool winKeyer = output == KLKWinKeyerOutput;
+    for (const auto &[button, value] : outputButtons()) {
+        const QSignalBlocker blocker(button);
+        button->setChecked(value == (radio || winKeyer ? output : KLKSerialLineOutput));
     }
-    DisabledReason::apply({ui_.serialGroupBox, ui_.linesGroupBox}, !radio,
-                          tr("The radio's keyer keys the transmitter: no serial port's lines are keyed."));
-    DisabledReason::apply({ui_.dahRatioLabel, ui_.dahRatioSpinBox, ui_.letterRatioLabel,
-                           ui_.letterRatioSpinBox, ui_.wordRatioLabel, ui_.wordRatioSpinBox},
-                          !radio, tr("The radio's keyer keys its own element and gap lengths."));
+    const QString device = radio ? tr("The radio's keyer") : tr("The WinKeyer");
+    DisabledReason::apply({ui_.serialGroupBox, ui_.linesGroupBox}, !radio && !winKeyer,
+                          tr("%1 keys the transmitter: no serial port's lines are keyed.").arg(device));
+    DisabledReason::apply({ui_.dahRatioLabel, ui_.dahRatioSpinBox}, !radio,
+                          tr("The radio's keyer keys its own element and gap lengths."));
+    DisabledReason::apply(
+        {ui_.letterRatioLabel, ui_.letterRatioSpinBox, ui_.wordRatioLabel, ui_.wordRatioSpinBox},
+        !radio && !winKeyer,
+        radio ? tr("The radio's keyer keys its own element and gap lengths.")
+              : tr("The WinKeyer spaces letters and words itself."));
     DisabledReason::apply({ui_.radioGroupBox}, radio,
-                          tr("The keying interface on the serial port keys the transmitter, not the radio's "
-                             "keyer."));
+                          winKeyer ? tr("The WinKeyer keys the transmitter, not the radio's keyer.")
+                                   : tr("The keying interface on the serial port keys the transmitter, not "
+                                        "the radio's keyer."));
+    DisabledReason::apply(
+        {ui_.winKeyerGroupBox}, winKeyer,
+        tr("%1 keys the transmitter, not a WinKeyer.")
+            .arg(radio ? tr("The radio's keyer") : tr("The keying interface on the serial port")));
     // Inside the radio's group, greyed out only while the radio's keyer is chosen, so that a control says
     // only the reason that holds.
     const bool rigctld = store_.boolValue(KLKRadioThroughRigctldKey);

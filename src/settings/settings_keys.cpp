@@ -52,6 +52,7 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKRadioThroughRigctldKey, SettingKind::Boolean,         false},
         {KLKRigctldHostKey,        SettingKind::Text,             QStringLiteral("127.0.0.1")},
         {KLKRigctldPortKey,        SettingKind::Integer,          qint64(4532),         KLKRigctldPortRange},
+        {KLKWinKeyerPortKey,       SettingKind::Text,             {}},
     };
     // clang-format on
     return settings;

@@ -47,10 +47,12 @@ inline const QString KLKRadioSerialSpeedKey = QStringLiteral("radioSerialSpeed")
 inline const QString KLKRadioThroughRigctldKey = QStringLiteral("radioThroughRigctld");
 inline const QString KLKRigctldHostKey = QStringLiteral("rigctldHost");
 inline const QString KLKRigctldPortKey = QStringLiteral("rigctldPort");
+inline const QString KLKWinKeyerPortKey = QStringLiteral("winKeyerPort");
 
 // The values of "keyingOutput": what keys the transmitter.
 inline const QString KLKSerialLineOutput = QStringLiteral("serialLine"); // DTR/RTS of a serial port
 inline const QString KLKRadioKeyerOutput = QStringLiteral("radioKeyer"); // the radio's keyer over CAT
+inline const QString KLKWinKeyerOutput = QStringLiteral("winKeyer");    // a WinKeyer on a serial port
 
 enum class SettingKind { Text, Integer, Real, NumericText, Boolean, IntegerOrBoolean, Date };
 

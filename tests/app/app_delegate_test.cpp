@@ -279,7 +279,7 @@ struct OutputRow
 {
     const char *name;
     QString output;
-    bool serial;   // the serial line keys; else the radio's keyer
+    bool serial;   // the serial line keys; else the radio's keyer or the WinKeyer
     bool sidetone; // by default
 };
 
@@ -287,7 +287,7 @@ class KeyingOutputTest : public AppDelegateTest, public ::testing::WithParamInte
 {
 };
 
-// The output the settings choose keys; with the radio's keyer Keylark's sidetone is off unless turned on.
+// The output the settings choose keys; with a device's keyer Keylark's sidetone is off unless turned on.
 TEST_P(KeyingOutputTest, SettingsChooseTheOutput)
 {
     store->setValue(KLKKeyingOutputKey, GetParam().output);
@@ -299,6 +299,7 @@ TEST_P(KeyingOutputTest, SettingsChooseTheOutput)
 INSTANTIATE_TEST_SUITE_P(Outputs, KeyingOutputTest,
                          ::testing::Values(OutputRow{"SerialLine", KLKSerialLineOutput, true, true},
                                            OutputRow{"RadioKeyer", KLKRadioKeyerOutput, false, false},
+                                           OutputRow{"WinKeyer", KLKWinKeyerOutput, false, false},
                                            OutputRow{"Unknown", QStringLiteral("winkeyer"), true, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 

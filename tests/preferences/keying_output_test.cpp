@@ -17,7 +17,12 @@ const QStringList reasons = {
     "The radio's keyer keys its own element and gap lengths.",
     "The keying interface on the serial port keys the transmitter, not the radio's keyer.",
     "rigctld holds the radio's port and sets its speed.",
-    "Keylark opens the radio's port itself, without rigctld."};
+    "Keylark opens the radio's port itself, without rigctld.",
+    "The WinKeyer keys the transmitter: no serial port's lines are keyed.",
+    "The WinKeyer spaces letters and words itself.",
+    "The WinKeyer keys the transmitter, not the radio's keyer.",
+    "The keying interface on the serial port keys the transmitter, not a WinKeyer.",
+    "The radio's keyer keys the transmitter, not a WinKeyer."};
 
 struct OutputCase
 {
@@ -74,15 +79,19 @@ const QStringList lineOnly = {"devicePopUpButton", "openAtStartCheckBox", "seria
 const QStringList everyOutput = {"wpmSpinBox", "sidetoneCheckBox", "beaconDelaySpinBox"};
 const QStringList radioPort = {"radioPortComboBox", "radioRescanButton", "radioSerialSpeedComboBox"};
 const QStringList rigctld = {"rigctldHostEdit", "rigctldPortSpinBox"};
+const QStringList winKeyerPort = {"winKeyerPortComboBox", "winKeyerRescanButton"};
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Outputs, KeyingOutputTest, testing::Values(
     OutputCase{"SerialLine", "serialLineRadioButton", KLKSerialLineOutput, false, lineOnly + everyOutput,
-               radioPort + rigctld + QStringList{"radioModelComboBox", "radioThroughRigctldCheckBox"}},
+               radioPort + rigctld + winKeyerPort + QStringList{"radioModelComboBox", "radioThroughRigctldCheckBox"}},
     OutputCase{"RadioDirect", "radioKeyerRadioButton", KLKRadioKeyerOutput, false,
-               everyOutput + radioPort + QStringList{"radioModelComboBox"}, lineOnly + rigctld},
+               everyOutput + radioPort + QStringList{"radioModelComboBox"}, lineOnly + rigctld + winKeyerPort},
     OutputCase{"RadioThroughRigctld", "radioKeyerRadioButton", KLKRadioKeyerOutput, true,
-               everyOutput + rigctld + QStringList{"radioModelComboBox"}, lineOnly + radioPort}),
+               everyOutput + rigctld + QStringList{"radioModelComboBox"}, lineOnly + radioPort},
+    OutputCase{"WinKeyer", "winKeyerRadioButton", KLKWinKeyerOutput, false,
+               everyOutput + winKeyerPort + QStringList{"dahRatioSpinBox"},
+               radioPort + QStringList{"devicePopUpButton", "serialDTRCheckBox", "wordRatioSpinBox"}}),
     [](const testing::TestParamInfo<OutputCase> &info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -39,6 +39,25 @@ QPixmap wholePane(QWidget &window)
 class PreferencesScreenshots : public PreferencesTest
 {
 protected:
+    // The General pane as the settings stand, in a window made again for them.
+    void saveGeneralPane(const QString &name)
+    {
+        preferences.reset();
+        open();
+        preferences->showWindow();
+        showPane(0);
+        wholePane(*preferences);
+        // The window's own size hint leaves this pane a little narrow: widen it until nothing scrolls
+        // sideways.
+        auto *area = qobject_cast<QScrollArea *>(control<QTabWidget>(QStringLiteral("preferencesTab"))
+                                                     ->currentWidget()
+                                                     ->findChild<QScrollArea *>());
+        if (area && area->horizontalScrollBar()->maximum() > 0)
+            preferences->resize(preferences->width() + area->horizontalScrollBar()->maximum(),
+                                preferences->height());
+        QTest::qWait(50);
+        save(preferences->grab(), name);
+    }
     void SetUp() override
     {
         PreferencesTest::SetUp();
@@ -142,19 +161,19 @@ TEST_F(PreferencesScreenshots, DISABLED_RadioKeyer)
     store->setValue(KLKRadioModelKey, qint64(3073));
     store->setValue(KLKRadioPortKey, QStringLiteral("/dev/serial/by-id/") + radio.byId);
     store->setValue(KLKRadioSerialSpeedKey, qint64(115200));
-    preferences.reset();
-    open();
-    preferences->showWindow();
-    showPane(0);
-    wholePane(*preferences);
-    // The window's own size hint leaves this pane a little narrow: widen it until nothing scrolls sideways.
-    auto *area = qobject_cast<QScrollArea *>(
-        control<QTabWidget>(QStringLiteral("preferencesTab"))->currentWidget()->findChild<QScrollArea *>());
-    if (area && area->horizontalScrollBar()->maximum() > 0)
-        preferences->resize(preferences->width() + area->horizontalScrollBar()->maximum(),
-                            preferences->height());
-    QTest::qWait(50);
-    save(preferences->grab(), QStringLiteral("preferences-general-radio.png"));
+    saveGeneralPane(QStringLiteral("preferences-general-radio.png"));
+}
+
+// The General pane with a WinKeyer chosen on its USB cable.
+TEST_F(PreferencesScreenshots, DISABLED_WinKeyer)
+{
+    const FakeUsbAdapter keyer{"ttyUSB1",  "1-4",
+                               "FTDI",     "FT230X Basic UART",
+                               "DK0ABCDE", "usb-FTDI_FT230X_Basic_UART_DK0ABCDE-if00-port0"};
+    devices.addUsbAdapter(keyer);
+    store->setValue(KLKKeyingOutputKey, KLKWinKeyerOutput);
+    store->setValue(KLKWinKeyerPortKey, QStringLiteral("/dev/serial/by-id/") + keyer.byId);
+    saveGeneralPane(QStringLiteral("preferences-general-winkeyer.png"));
 }
 
 } // namespace
