@@ -276,6 +276,7 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
     code_add = 0; // a piece's joined signs end inside it
     slowest_ = fastest_ = 0;
     waitedMs_ = 0;
+    schedule_.waitRest(std::exchange(pendingMs_, 0), [] { return stopRequested(); });
     bool whole = true;
     for (const KeyingStep &step : piece.steps) {
         settle(); // the gap before the step ends here, so that a stop raised in it keeps the step off

@@ -38,3 +38,13 @@ bool WaitSchedule::wait(std::int64_t milliseconds, const StopRequest &stopReques
     clock_.sleepUntil(end);
     return true;
 }
+
+bool WaitSchedule::waitRest(std::int64_t milliseconds, const StopRequest &stopRequested)
+{
+    const std::int64_t idle = clock_.now() - deadline_;
+    if (!running_ || milliseconds <= 0 || idle <= stallLimit)
+        return wait(milliseconds, stopRequested);
+    const std::int64_t left = milliseconds * 1'000'000 - idle;
+    restart();
+    return wait((std::max<std::int64_t>(left, 0) + 999'999) / 1'000'000, stopRequested);
+}

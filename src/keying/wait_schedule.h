@@ -37,6 +37,9 @@ public:
     // Waits the whole milliseconds. A stop request that finds more than stopGrace left ends the wait at
     // once; a shorter rest runs to its end, so that an element is not clipped. False when cut short.
     bool wait(std::int64_t milliseconds, const StopRequest &stopRequested);
+    // Waits what is left of a gap that began at the last deadline: a piece that comes after the keyer had
+    // nothing to key starts once the gap has passed, not a whole gap after it came.
+    bool waitRest(std::int64_t milliseconds, const StopRequest &stopRequested);
     // Milliseconds waited since the counter was last reset.
     std::int64_t waited() const { return waited_; }
     void resetWaited() { waited_ = 0; }

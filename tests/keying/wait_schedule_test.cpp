@@ -50,6 +50,18 @@ TEST_F(WaitScheduleTest, ScheduleStartsAtTheFirstEdge)
     EXPECT_EQ(clock.deadlines, (std::vector<double>{30, 60}));
 }
 
+// A piece that comes after the keyer ran out of text waits only what is left of the gap before it.
+TEST_F(WaitScheduleTest, APieceAfterAnIdleKeyerWaitsOnlyTheRestOfTheGap)
+{
+    schedule.edge(clock.now());
+    clock.advance(120 * ms);
+    schedule.waitRest(300, noStop);
+    schedule.edge(clock.now());
+    clock.advance(500 * ms);
+    schedule.waitRest(300, noStop);
+    EXPECT_EQ(clock.deadlines, (std::vector<double>{300}));
+}
+
 struct LatenessRow
 {
     const char *name;
