@@ -15,8 +15,8 @@ class KeyingProgress;
 //
 // The stop request is keying::sendStopFlag (shared_flags.h): an output looks at it, and raises it when a
 // failure may leave the transmitter keyed. begin(), keyPiece(), pausing(), end() and release() run on the
-// worker of the transmission, one transmission at a time; stop() comes from any thread; startUp(), settingChanged()
-// and shutDown() run on the thread that made the transmission and must return at once.
+// worker of the transmission, one transmission at a time; stop() comes from any thread; startUp(),
+// settingChanged() and shutDown() run on the thread that made the transmission and must return at once.
 class KeyingOutput
 {
 public:

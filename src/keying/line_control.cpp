@@ -1,7 +1,6 @@
 #include "keying/line_control.h"
 
 #include "keying/diagnostics.h"
-
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 

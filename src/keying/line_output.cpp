@@ -146,11 +146,12 @@ void LineOutput::release(const std::function<bool()> &followed)
 }
 
 // The first wait after the pause starts from its own moment. PTT stays on across a pause shorter than the
-// tail; a longer one begins with the tail and PTT off.
+// tail; a longer one, or one after a stop, begins with the tail and PTT off.
 void LineOutput::pausing(int seconds)
 {
     settle();
-    if (line_->isPttOn() && std::int64_t(seconds) * 1'000'000'000 >= pttTail() && waitTail({}))
+    const bool longer = std::int64_t(seconds) * 1'000'000'000 >= pttTail();
+    if (line_->isPttOn() && (longer || stopRequested()) && waitTail({}))
         line_->pttOff();
     schedule_.restart();
 }
@@ -351,8 +352,8 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
     constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
     weighting_ = std::clamp(piece.weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
     pieceSpeed_ = piece.speed;
-    pttLead_ = piece.pttLead >= 0 ? piece.pttLead
-                                  : int(KLKPTTLeadRange.clamp(store_.intValue(KLKPTTLeadKey)));
+    pttLead_ =
+        piece.pttLead >= 0 ? piece.pttLead : int(KLKPTTLeadRange.clamp(store_.intValue(KLKPTTLeadKey)));
     if (piece.newSpeed)
         speedStep_ = 0;
     code_add = 0; // a piece's joined signs end inside it

@@ -115,7 +115,7 @@ private:
     TextSource *source_ = nullptr;
     KeyboardText keyboard_;
     std::atomic<bool> keyingQueued_{false};
-    std::atomic<int> unclaimed_{0};     // workers started that have not yet tried to claim the output
+    std::atomic<int> unclaimed_{0}; // workers started that have not yet tried to claim the output
     std::atomic<int> releasing_{0}; // workers that wait out the output's PTT tail
     WorkerThreads workers_;
 };

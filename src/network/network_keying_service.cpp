@@ -292,8 +292,9 @@ void NetworkKeyingService::switchPtt(bool on)
     if (!on)
         return;
     if (keying::pttLineOf(store_.stringValue(KLKSerialPTTKey)) == 0) {
-        reportOnce(QStringLiteral("ptt"), QStringLiteral("#.. Keylark : A logger's request to switch PTT was "
-                                                       "ignored: no PTT line is set (Preferences, Advanced)."));
+        reportOnce(QStringLiteral("ptt"),
+                   QStringLiteral("#.. Keylark : A logger's request to switch PTT was "
+                                  "ignored: no PTT line is set (Preferences, Advanced)."));
         return;
     }
     queuePiece({0, {{KeyingStep::Kind::PttHold, KeyingPiece::maxPttHoldSeconds}}}, 0, {});

@@ -144,7 +144,6 @@ TEST_F(LineSettingsChangeTest, ChangeDuringATransmissionTakesEffectWhenItEnds)
     EXPECT_EQ(port.lines(), TIOCM_DTR);
 }
 
-
 INSTANTIATE_TEST_SUITE_P(SixteenWirings, LinesAtRestTest,
                          ::testing::Combine(::testing::ValuesIn(allWirings), ::testing::Bool()), wiringName);
 
