@@ -288,7 +288,8 @@ void NetworkKeyingService::queueTune(int seconds)
 // a tune.
 void NetworkKeyingService::switchPtt(bool on)
 {
-    keying_.cwHoldPtt(on);
+    if (!on || keying::pttLineOf(store_.stringValue(KLKSerialPTTKey)) == 0)
+        keying_.cwHoldPtt(false);
     if (!on)
         return;
     if (keying::pttLineOf(store_.stringValue(KLKSerialPTTKey)) == 0) {
@@ -297,6 +298,7 @@ void NetworkKeyingService::switchPtt(bool on)
                                   "ignored: no PTT line is set (Preferences, Advanced)."));
         return;
     }
+    keying_.cwHoldPtt(true);
     queuePiece({0, {{KeyingStep::Kind::PttHold, KeyingPiece::maxPttHoldSeconds}}}, 0, {});
 }
 
