@@ -5,13 +5,12 @@
 // KEYLARK_BENCH_SECONDS sets the length of the text (default 60 s at 40 wpm). When the fakeline tool is
 // found ($KEYLARK_FAKELINE_DIR, else ../shared/tools/fakeline beside the checkout), its two reference
 // keyers are measured on the same text, and its edges.py checks Keylark's recording.
-#include "timing_line.h"
-
 #include "keying/line_control.h"
 #include "keying/line_system.h"
 #include "keying/serial_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "timing_line.h"
 
 #include <QByteArray>
 #include <QDir>

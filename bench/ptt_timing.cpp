@@ -3,11 +3,10 @@
 // every modem-control request. Each row keys a short text KEYLARK_BENCH_TEXTS times (default 20); the stop
 // row stops each text in its first element, which cuts the tail to its shortest. The reference keyers of
 // fakeline switch no PTT, so there is nothing of theirs to set beside these rows.
-#include "timing_line.h"
-
 #include "keying/serial_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "timing_line.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -113,8 +112,9 @@ int main()
 
     QFile loadavg(QStringLiteral("/proc/loadavg"));
     const QByteArray load = loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().split(' ').value(0) : "?";
-    std::printf("PTT lead-in and tail, %d texts a row, key on DTR, PTT on RTS, real clock (load average %s)\n",
-                texts, load.constData());
+    std::printf(
+        "PTT lead-in and tail, %d texts a row, key on DTR, PTT on RTS, real clock (load average %s)\n", texts,
+        load.constData());
     std::printf("%-22s %6s %8s %8s %8s   %6s %8s %8s %8s   %s\n", "error, ms", "lead", "min", "median", "max",
                 "tail", "min", "median", "max", "leads/tails");
     bool met = true;

@@ -51,4 +51,3 @@ private:
     mutable std::mutex mutex_;
     std::vector<Request> requests_;
 };
-

@@ -54,10 +54,11 @@ TEST_F(PttRequestTest, PttDelaySetsTheLeadInOfTheLoggersTexts)
     for (const PttOn &ptt : pttTimes())
         leads.push_back(ptt.firstDown - ptt.on);
     EXPECT_EQ(leads, (std::vector<double>{20, 0, 70, 70}));
-    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : A logger's request ESC \"d\" with the value \"51\" "
-                                               "was ignored: it takes a PTT delay of 0 to 50 ms."))
-                  .size(),
-              1);
+    EXPECT_EQ(
+        linesStartingWith(QStringLiteral("#.. Keylark : A logger's request ESC \"d\" with the value \"51\" "
+                                         "was ignored: it takes a PTT delay of 0 to 50 ms."))
+            .size(),
+        1);
 }
 
 // How a voice keyer's PTT ends: ESC "a0", ESC "4", the operator's Stop, or nothing.
@@ -89,7 +90,8 @@ TEST_P(PttHoldTest, VoiceKeyersPttHoldsUntilItEnds)
     const double held[] = {200, 10, 10, 30'000};
     EXPECT_EQ(ptt[0].off - ptt[0].on, held[ender]);
     EXPECT_EQ(ptt[0].firstDown, -1);
-    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : PTT off after 30 s")).size(), ender == 3 ? 1 : 0);
+    EXPECT_EQ(linesStartingWith(QStringLiteral("#.. Keylark : PTT off after 30 s")).size(),
+              ender == 3 ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Enders, PttHoldTest, ::testing::Range(0, 4));
