@@ -196,6 +196,7 @@ void Transmission::sendQueuedThread()
     if (std::optional<KeyingPiece> typed = takeTyped()) {
         keyTypedBurst(std::move(*typed));
         G_thread = 0;
+        releaseOutput();
         return;
     }
     keyingQueued_ = true;
