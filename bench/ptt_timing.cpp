@@ -3,6 +3,7 @@
 // every modem-control request. Each row keys a short text KEYLARK_BENCH_TEXTS times (default 20); the stop
 // row stops each text in its first element, which cuts the tail to its shortest. The reference keyers of
 // fakeline switch no PTT, so there is nothing of theirs to set beside these rows.
+#include "keying/keying_line.h"
 #include "keying/serial_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
