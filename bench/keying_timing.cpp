@@ -10,6 +10,7 @@
 #include "keying/serial_controller.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "timing_line.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -38,13 +39,6 @@ namespace {
 constexpr int speed = 40;
 constexpr double stallMs = 60;
 
-std::int64_t monotonicNow()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 QString fakelineDir()
 {
     const QString given = qEnvironmentVariable("KEYLARK_FAKELINE_DIR");
@@ -52,44 +46,6 @@ QString fakelineDir()
         given.isEmpty() ? QStringLiteral(KEYLARK_SOURCE_DIR "/../shared/tools/fakeline") : given;
     return QFile::exists(dir + QStringLiteral("/fakeline.c")) ? QDir(dir).absolutePath() : QString();
 }
-
-struct Request
-{
-    std::int64_t at; // ns, CLOCK_MONOTONIC
-    int bits;
-};
-
-// Records every modem-control request with its time; opens and closes nothing.
-class TimingLine : public LineSystem
-{
-public:
-    TimingLine() { requests_.reserve(1 << 16); }
-    int open(const char *, int) override { return 3; }
-    int duplicate(int fd, int) override { return fd; }
-    int getAttributes(int, termios *attributes) override
-    {
-        *attributes = termios{};
-        return 0;
-    }
-    int setAttributes(int, const termios *) override { return 0; }
-    int setModemLines(int, int bits) override
-    {
-        const std::int64_t at = monotonicNow();
-        std::scoped_lock lock(mutex_);
-        requests_.push_back({at, bits});
-        return 0;
-    }
-    int close(int) override { return 0; }
-    std::vector<Request> requests() const
-    {
-        std::scoped_lock lock(mutex_);
-        return requests_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Request> requests_;
-};
 
 struct Edge
 {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 struct KeyingPiece;
 class KeyingProgress;
 
@@ -12,9 +14,9 @@ class KeyingProgress;
 // output keys on the air.
 //
 // The stop request is keying::sendStopFlag (shared_flags.h): an output looks at it, and raises it when a
-// failure may leave the transmitter keyed. begin(), keyPiece(), pausing() and end() run on the worker of
-// the transmission, one transmission at a time; stop() comes from any thread; startUp(), settingChanged()
-// and shutDown() run on the thread that made the transmission and must return at once.
+// failure may leave the transmitter keyed. begin(), keyPiece(), pausing(), end() and release() run on the
+// worker of the transmission, one transmission at a time; stop() comes from any thread; startUp(),
+// settingChanged() and shutDown() run on the thread that made the transmission and must return at once.
 class KeyingOutput
 {
 public:
@@ -45,8 +47,13 @@ public:
     // The transmission pauses these seconds before its next piece (a beacon's pause between two passes); a
     // stop may end the pause early.
     virtual void pausing(int seconds) = 0;
-    // After a transmission that began, however it ended: the output at rest.
+    // After a transmission that began, however it ended: the key up. An output that switches PTT leaves
+    // PTT on for release().
     virtual void end() = 0;
+    // After end(), once the transmission has ended: what must follow the last key-up (the PTT tail), then
+    // the output at rest. Returns early, PTT still on, when followed() says that the next transmission has
+    // begun and will key on without a lead-in; a stop request cuts the tail short.
+    virtual void release(const std::function<bool()> &followed) { (void)followed; }
     // A stop request was raised, perhaps while the output is idle. One that keys ahead of Keylark (a device's
     // buffer) drops what it holds at once; one that looks at the request between its elements does nothing.
     virtual void stop() = 0;

@@ -69,6 +69,8 @@ const char wordSpace[] = " ";
 constexpr int tuneSlice = 20; // ms between two looks at the stop request while the carrier is keyed
 // ms the line rests after a tune, so that two tunes one after the other never join into one carrier
 constexpr int tuneRest = 1000;
+// ns between two looks at a stop request, and at the next transmission, while PTT waits
+constexpr std::int64_t pttSlice = 5'000'000;
 
 // toupper() in the "C" locale, whatever locale the application has set.
 unsigned char upperCase(unsigned char byte)
@@ -121,21 +123,100 @@ bool LineOutput::begin()
 }
 
 // A released line spends the stop request; a port that stays open keeps it until the next send clears it.
+// With PTT on, the line rests once release() has switched it off.
 void LineOutput::end()
 {
     settle();
     speedStep_ = 0;
     weighting_ = 0;
     pieceSpeed_ = 0;
+    if (line_->isPttOn())
+        return;
     if (restLine())
         sendStopFlag = 0;
 }
 
-// The first wait after the pause starts from its own moment.
-void LineOutput::pausing(int)
+void LineOutput::release(const std::function<bool()> &followed)
+{
+    if (!line_->isPttOn() || !waitTail(followed))
+        return;
+    line_->pttOff();
+    if (restLine())
+        sendStopFlag = 0;
+}
+
+// The first wait after the pause starts from its own moment. PTT stays on across a pause shorter than the
+// tail; a longer one, or one after a stop, begins with the tail and PTT off.
+void LineOutput::pausing(int seconds)
 {
     settle();
+    const bool longer = std::int64_t(seconds) * 1'000'000'000 >= pttTail();
+    if (line_->isPttOn() && (longer || stopRequested()) && waitTail({}))
+        line_->pttOff();
     schedule_.restart();
+}
+
+// Waits until the tail after the last key-up has passed, or a stop's shortest tail; false when followed()
+// says first that the next transmission keys on.
+bool LineOutput::waitTail(const std::function<bool()> &followed)
+{
+    const std::int64_t tail = pttTail();
+    for (;;) {
+        const std::int64_t end = line_->keyUpAt() + (stopRequested() ? KeyingLine::shortestTail : tail);
+        const std::int64_t now = clock_.now();
+        if (now >= end)
+            return true;
+        if (followed && followed())
+            return false;
+        clock_.sleepUntil(std::min(end, now + pttSlice));
+    }
+}
+
+std::int64_t LineOutput::pttTail() const
+{
+    return std::int64_t(KLKPTTTailRange.clamp(store_.intValue(KLKPTTTailKey))) * 1'000'000;
+}
+
+// PTT on and its lead-in before a key-down, unless PTT is on already. A stop during the lead-in keys nothing.
+bool LineOutput::pttReady()
+{
+    if (!line_->hasPtt() || line_->isPttOn())
+        return true;
+    if (!line_->pttOn()) {
+        sendStopFlag = 1;
+        return false;
+    }
+    const std::int64_t end = clock_.now() + std::int64_t(pttLead_) * 1'000'000;
+    for (std::int64_t now = clock_.now(); now < end; now = clock_.now()) {
+        if (stopRequested())
+            return false;
+        clock_.sleepUntil(std::min(end, now + pttSlice));
+    }
+    schedule_.restart(); // the first element keys whole from its key-down
+    return !stopRequested();
+}
+
+// A logger's voice keyer: PTT on, the key up, until the logger lets go, a stop, or the time is up.
+void LineOutput::holdPtt(int seconds)
+{
+    if (!line_->hasPtt() || pttHoldFlag == 0 || stopRequested())
+        return;
+    if (!line_->pttOn()) {
+        sendStopFlag = 1;
+        return;
+    }
+    const int held = std::clamp(seconds, 0, KeyingPiece::maxPttHoldSeconds);
+    const std::int64_t end = clock_.now() + std::int64_t(held) * 1'000'000'000;
+    for (std::int64_t now = clock_.now(); pttHoldFlag != 0 && !stopRequested(); now = clock_.now()) {
+        if (now >= end) {
+            pttHoldFlag = 0; // the holds that wait behind this one end at once
+            Diagnostics::out(QStringLiteral("#.. Keylark : PTT off after %1 s: a logger's PTT is held at "
+                                            "most that long.")
+                                 .arg(held));
+            return;
+        }
+        clock_.sleepUntil(std::min(end, now + pttSlice));
+    }
 }
 
 // A speed of 4 or less keeps the speed last accepted, which always lies inside the range; a faster one than
@@ -271,6 +352,8 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
     constexpr int stepLimit = int(KLKWpmRange.maximum - KLKWpmRange.minimum);
     weighting_ = std::clamp(piece.weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
     pieceSpeed_ = piece.speed;
+    pttLead_ =
+        piece.pttLead >= 0 ? piece.pttLead : int(KLKPTTLeadRange.clamp(store_.intValue(KLKPTTLeadKey)));
     if (piece.newSpeed)
         speedStep_ = 0;
     code_add = 0; // a piece's joined signs end inside it
@@ -296,6 +379,9 @@ bool LineOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress)
             break;
         case KeyingStep::Kind::Tune:
             tune(step.value);
+            break;
+        case KeyingStep::Kind::PttHold:
+            holdPtt(step.value);
             break;
         }
     }
@@ -344,6 +430,8 @@ void LineOutput::tune(int seconds)
 // Keys down and tells the schedule and the timeline; false, with the line keyed up, if it was refused.
 bool LineOutput::keyDown(std::int64_t plannedNs)
 {
+    if (!pttReady())
+        return false;
     const std::int64_t down = clock_.now();
     if (!line_->keyDown()) {
         // A refused request may still have moved the lines.

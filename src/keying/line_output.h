@@ -57,6 +57,7 @@ public:
     bool keyPiece(const KeyingPiece &piece, KeyingProgress &progress) override;
     void pausing(int seconds) override;
     void end() final;
+    void release(const std::function<bool()> &followed) final;
     void stop() override {}
     void settingChanged(const QString &, bool) override {}
     void shutDown() override {}
@@ -82,6 +83,10 @@ private:
     bool settle();
     void readSettings();
     void tune(int seconds);
+    void holdPtt(int seconds);
+    bool pttReady();
+    bool waitTail(const std::function<bool()> &followed);
+    std::int64_t pttTail() const; // ns
     bool keyDown(std::int64_t plannedNs);
     bool keyUp();
     int speedOf(int stored) const;
@@ -109,6 +114,7 @@ private:
     int speedStep_ = 0;
     int weighting_ = 0;
     int pieceSpeed_ = 0; // the piece's own speed, 0 for the stored one
+    int pttLead_ = 0;    // ms, of the piece that runs
     // The speeds keyed in the piece that runs.
     int slowest_ = 0;
     int fastest_ = 0;

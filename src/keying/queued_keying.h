@@ -23,4 +23,7 @@ public:
     virtual int cwSendQueued() = 0;
     // Stops the running transmission only if it keys the source's pieces.
     virtual void cwStopQueued() = 0;
+    // A voice keyer's PTT: a PttHold step of the source holds PTT on from when it is keyed until this is
+    // called with false (or a stop, or its time is up). True before the step is queued.
+    virtual void cwHoldPtt(bool on) = 0;
 };

@@ -26,9 +26,11 @@ SerialLine::SerialLine(const SettingsStore &store, LineSystem &system, WaitClock
 {
 }
 
+// While PTT is on the lines keep the settings they were keyed with: a change applies once PTT is off.
 void SerialLine::configure()
 {
-    getRTSDTR(store_);
+    if (!pttOn_)
+        getRTSDTR(store_);
 }
 
 bool SerialLine::open(const char *path)
@@ -47,17 +49,51 @@ bool SerialLine::isOpen() const
 
 bool SerialLine::keyDown()
 {
-    return setLines(rtsdtr_on, "*** Keylrk : Serial RTS/DTR Set failed");
+    if (ptt_line != 0 && !pttOn_)
+        return false;
+    keyUp_ = false;
+    return setLines(rtsdtr_on | ptt_on, "*** Keylrk : Serial RTS/DTR Set failed");
 }
 
 bool SerialLine::keyUp()
 {
-    return restoreKeyUp(ser_fd, "*** Keylrk : Serial RTS/DTR Clear failed");
+    return restKey("*** Keylrk : Serial RTS/DTR Clear failed");
 }
 
 bool SerialLine::close()
 {
     return closeSerial() >= 0;
+}
+
+bool SerialLine::hasPtt() const
+{
+    return ptt_line != 0;
+}
+
+bool SerialLine::pttOn()
+{
+    if (pttOn_ || ptt_line == 0)
+        return true;
+    pttOn_ = true;
+    keyUpAt_ = clock_.now();
+    return keyUp_ && setLines(rtsdtr_off | ptt_on, "*** Keylark : Serial PTT on failed");
+}
+
+// PTT goes off in a request of its own, after the key-up: were both to change at once, or PTT first, an
+// amplifier's relay could switch while the carrier is still there.
+bool SerialLine::pttOff()
+{
+    if (!pttOn_)
+        return true;
+    if (!keyUp_ && !restKey("*** Keylark : Serial RTS/DTR Clear failed"))
+        return false;
+    if (clock_.now() < keyUpAt_ + shortestTail)
+        clock_.sleepUntil(keyUpAt_ + shortestTail);
+    pttOn_ = false;
+    if (restoreKeyUp(ser_fd, "*** Keylark : Serial PTT off failed"))
+        return true;
+    pttOn_ = true;
+    return false;
 }
 
 int SerialLine::openSerial(const char *path)
@@ -74,7 +110,7 @@ int SerialLine::openSerial(const char *path)
         return fd;
     }
     holdLinesAtRest(fd);
-    restoreKeyUp(fd, "*** Keylark : Serial RTS/DTR Clear failed");
+    keyUp_ = restoreKeyUp(fd, "*** Keylark : Serial RTS/DTR Clear failed");
     return fd;
 }
 
@@ -94,7 +130,7 @@ void SerialLine::holdLinesAtRest(int fd)
     }
     termios wanted = attributes;
     wanted.c_cflag = (wanted.c_cflag & ~tcflag_t(HUPCL | CRTSCTS)) | CLOCAL;
-    const bool allActiveLow = rtsdtr_on == 0 && rtsdtr_off != 0;
+    const bool allActiveLow = (rtsdtr_on | ptt_on) == 0 && (rtsdtr_off | ptt_off) != 0;
     if (!allActiveLow)
         cfsetospeed(&wanted, B0);
     else if (cfgetospeed(&attributes) == B0)
@@ -109,7 +145,7 @@ int SerialLine::closeSerial()
 {
     if (ser_fd == 0)
         return 0;
-    if (!restoreKeyUp(ser_fd, "*** Keylark : Serial RTS/DTR Clear failed"))
+    if (!restKey("*** Keylark : Serial RTS/DTR Clear failed") || !pttOff())
         return -1;
     system_.close(ser_fd);
     ser_fd = 0;
@@ -131,13 +167,13 @@ int SerialLine::moveAboveStandardStreams(int fd)
 // before Keylark says that the transmitter may be left keyed.
 bool SerialLine::restoreKeyUp(int fd, const char *failure)
 {
-    if (system_.setModemLines(fd, rtsdtr_off) >= 0)
+    if (system_.setModemLines(fd, restBits()) >= 0)
         return true;
     int error = errno;
     Diagnostics::systemError(QString::fromLatin1(failure), error);
     for (int retry = 0; retry < keyUpRetries; ++retry) {
         clock_.sleepUntil(clock_.now() + retryPause);
-        if (system_.setModemLines(fd, rtsdtr_off) >= 0)
+        if (system_.setModemLines(fd, restBits()) >= 0)
             return true;
         error = errno;
     }
@@ -147,6 +183,22 @@ bool SerialLine::restoreKeyUp(int fd, const char *failure)
             .arg(keyUpRetries + 1),
         error);
     return false;
+}
+
+// The key up, PTT as it is. The tail counts from the moment the key went up, not from a repeated request.
+bool SerialLine::restKey(const char *failure)
+{
+    if (!restoreKeyUp(ser_fd, failure))
+        return false;
+    if (!keyUp_)
+        keyUpAt_ = clock_.now();
+    keyUp_ = true;
+    return true;
+}
+
+int SerialLine::restBits() const
+{
+    return rtsdtr_off | (pttOn_ ? ptt_on : ptt_off);
 }
 
 bool SerialLine::setLines(int bits, const char *failure)

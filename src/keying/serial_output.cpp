@@ -23,6 +23,14 @@ SerialOutput::SerialOutput(SettingsStore &store, LineSystem &system, WaitClock &
 {
 }
 
+// The serial line switches PTT on a line of its own, with the lead-in and tail of the settings.
+KeyingOutput::Abilities SerialOutput::abilities() const
+{
+    Abilities abilities = LineOutput::abilities();
+    abilities.switchesPtt = true;
+    return abilities;
+}
+
 // Practice needs no port: a port that is opened at start is opened by the first transmission on the air.
 bool SerialOutput::startUp(bool practising)
 {
@@ -97,7 +105,7 @@ bool SerialOutput::restLine()
 void SerialOutput::settingChanged(const QString &key, bool transmitting)
 {
     if (key != KLKSerialDTRKey && key != KLKSerialDTRReverseKey && key != KLKSerialRTSKey &&
-        key != KLKSerialRTSReverseKey)
+        key != KLKSerialRTSReverseKey && key != KLKSerialPTTKey && key != KLKSerialPTTReverseKey)
         return;
     if (transmitting || !line().isOpen())
         return;

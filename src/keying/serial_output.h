@@ -24,6 +24,7 @@ class SerialOutput : public LineOutput
 public:
     SerialOutput(SettingsStore &store, LineSystem &system, WaitClock &clock, ElementTimeline &timeline);
 
+    Abilities abilities() const override;
     bool startUp(bool practising) override;
     void settingChanged(const QString &key, bool transmitting) override;
     void shutDown() override;

@@ -12,10 +12,11 @@ struct KeyingStep
         Speed,     // changes the speed by value wpm from here to the end of the transmission
         HalfSpace, // waits half a letter gap more after the character before it
         Tune,      // keys a continuous carrier for value seconds (at most maxTuneSeconds)
+        PttHold,   // PTT on, the key up, while keying::pttHoldFlag holds, at most value seconds
     };
 
     Kind kind;
-    int value = 0; // Character: the byte; Speed: wpm; Tune: seconds
+    int value = 0; // Character: the byte; Speed: wpm; Tune, PttHold: seconds
 
     friend bool operator==(const KeyingStep &, const KeyingStep &) = default;
 };
@@ -25,6 +26,8 @@ struct KeyingPiece
 {
     static constexpr int maxTuneSeconds = 10;
     static constexpr int maxWeighting = 50;
+    // A voice keyer's PTT is held at most this long: a logger that never lets go leaves no transmitter on.
+    static constexpr int maxPttHoldSeconds = 30;
 
     std::uint64_t id = 0;
     std::vector<KeyingStep> steps;
@@ -38,6 +41,8 @@ struct KeyingPiece
     bool newSpeed = false;
     // Queued in practice mode: keyed only in practice, as a piece queued on the air is keyed only on the air.
     bool practice = false;
+    // ms of PTT lead-in before the piece's first key-down, when PTT is not on yet; -1: the operator's.
+    int pttLead = -1;
 };
 
 // Where the worker takes the pieces of a queued transmission from. The worker calls it on its own thread;

@@ -57,6 +57,7 @@ int Transmission::cwSendString(const QString &text)
     if (closing_)
         return -1;
     sendStopFlag = 0;
+    ++unclaimed_;
     workers_.start([this, text] { sendCWThread(text); });
     return 0;
 }
@@ -115,9 +116,10 @@ int Transmission::cwSendQueued()
 {
     if ((initialized == -1 && !practising()) || closing_)
         return -1;
-    if (G_thread != 0 || workers_.pending())
+    if (G_thread != 0 || unclaimed_ != 0)
         return 1;
     sendStopFlag = 0;
+    ++unclaimed_;
     workers_.start([this] { sendQueuedThread(); });
     return 0;
 }
@@ -126,6 +128,11 @@ void Transmission::cwStopQueued()
 {
     if (keyingQueued_)
         raiseStop();
+}
+
+void Transmission::cwHoldPtt(bool on)
+{
+    pttHoldFlag = on ? 1 : 0;
 }
 
 void Transmission::cwSendClear()
@@ -161,7 +168,9 @@ void Transmission::setTransmissionListener(TransmissionListener *listener)
 void Transmission::sendCWThread(const QString &text)
 {
     int idle = 0;
-    if (!G_thread.compare_exchange_strong(idle, 1)) {
+    const bool claimed = G_thread.compare_exchange_strong(idle, 1);
+    --unclaimed_;
+    if (!claimed) {
         requestStop();
         sendCWCancel();
         return;
@@ -172,6 +181,7 @@ void Transmission::sendCWThread(const QString &text)
     }
     beaconFlag = 0;
     G_thread = 0;
+    releaseOutput();
 }
 
 // A queued transmission keys the pieces of the source from the first it finds until none waits; it never
@@ -179,11 +189,14 @@ void Transmission::sendCWThread(const QString &text)
 void Transmission::sendQueuedThread()
 {
     int idle = 0;
-    if (!G_thread.compare_exchange_strong(idle, 1))
+    const bool claimed = G_thread.compare_exchange_strong(idle, 1);
+    --unclaimed_;
+    if (!claimed)
         return; // the running transmission goes on; the source asks again once it has ended
     if (std::optional<KeyingPiece> typed = takeTyped()) {
         keyTypedBurst(std::move(*typed));
         G_thread = 0;
+        releaseOutput();
         return;
     }
     keyingQueued_ = true;
@@ -201,6 +214,21 @@ void Transmission::sendQueuedThread()
     }
     keyingQueued_ = false;
     G_thread = 0;
+    releaseOutput();
+}
+
+// The output's PTT tail runs once the transmission has ended, so that a text sent during it starts a
+// transmission of its own, keyed on with PTT still on, instead of stopping this one.
+void Transmission::releaseOutput()
+{
+    if (!output_)
+        return;
+    ++releasing_;
+    {
+        std::scoped_lock lock(sessionMutex_);
+        output_->release([] { return G_thread != 0; });
+    }
+    --releasing_;
 }
 
 void Transmission::sendCWCancel()
@@ -248,9 +276,12 @@ KeyingPiece Transmission::pieceOf(const QString &text)
 }
 
 // In practice the transmission keys the practice line and the output on the air is left as it is.
+// PTT left on for a transmission that follows goes off first when that one is practice.
 bool Transmission::openForTransmission()
 {
     KeyingOutput *output = practising() ? &practice_ : output_.get();
+    if (output != output_.get() && output_)
+        output_->release({});
     keyingOutput_ = output;
     if (output->begin())
         return true;
@@ -274,7 +305,7 @@ bool Transmission::practising() const
 // output on the air, which applies them at once while no transmission runs.
 void Transmission::settingChanged(const QString &key)
 {
-    if (key == KLKPracticeModeKey && G_thread != 0) {
+    if (key == KLKPracticeModeKey && (G_thread != 0 || releasing_ != 0)) {
         raiseStop();
         return;
     }

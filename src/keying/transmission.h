@@ -65,6 +65,7 @@ public:
     KeyboardText &keyboardText() override { return keyboard_; }
     int cwSendQueued() override;
     void cwStopQueued() override;
+    void cwHoldPtt(bool on) override;
 
     void sendCWThread(const QString &text);
     void sendQueuedThread();
@@ -89,6 +90,7 @@ private:
     void transmitText(const QString &text);
     bool openForTransmission();
     void restAfterTransmission();
+    void releaseOutput();
     void transmit(const KeyingPiece &text);
     bool sendPass(const KeyingPiece &text);
     void endPass(bool whole);
@@ -113,5 +115,7 @@ private:
     TextSource *source_ = nullptr;
     KeyboardText keyboard_;
     std::atomic<bool> keyingQueued_{false};
+    std::atomic<int> unclaimed_{0}; // workers started that have not yet tried to claim the output
+    std::atomic<int> releasing_{0}; // workers that wait out the output's PTT tail
     WorkerThreads workers_;
 };

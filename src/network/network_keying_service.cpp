@@ -1,6 +1,7 @@
 #include "network/network_keying_service.h"
 
 #include "keying/diagnostics.h"
+#include "keying/line_control.h"
 #include "keying/queued_keying.h"
 #include "keying/wait_clock.h"
 #include "network/request_notice.h"
@@ -19,7 +20,7 @@ bool changesWhereTextsKey(const QString &key)
 {
     return key == KLKPracticeModeKey || key == KLKSerialDeviceKey || key == KLKSerialStartUpOpenKey ||
            key == KLKSerialDTRKey || key == KLKSerialDTRReverseKey || key == KLKSerialRTSKey ||
-           key == KLKSerialRTSReverseKey;
+           key == KLKSerialRTSReverseKey || key == KLKSerialPTTKey || key == KLKSerialPTTReverseKey;
 }
 
 } // namespace
@@ -233,6 +234,12 @@ void NetworkKeyingService::handleRequest(const NetworkRequest &request, const Ne
     case Kind::Tune:
         queueTune(request.value);
         return;
+    case Kind::Ptt:
+        switchPtt(request.value != 0);
+        return;
+    case Kind::PttDelay:
+        pttLead_ = request.value;
+        return;
     case Kind::Reply:
         storeReply(request, from);
         return;
@@ -277,6 +284,24 @@ void NetworkKeyingService::queueTune(int seconds)
     }
 }
 
+// A voice keyer's PTT: held on from when its turn in the queue comes until the logger lets go, bounded like
+// a tune.
+void NetworkKeyingService::switchPtt(bool on)
+{
+    if (!on || keying::pttLineOf(store_.stringValue(KLKSerialPTTKey)) == 0)
+        keying_.cwHoldPtt(false);
+    if (!on)
+        return;
+    if (keying::pttLineOf(store_.stringValue(KLKSerialPTTKey)) == 0) {
+        reportOnce(QStringLiteral("ptt"),
+                   QStringLiteral("#.. Keylark : A logger's request to switch PTT was "
+                                  "ignored: no PTT line is set (Preferences, Advanced)."));
+        return;
+    }
+    keying_.cwHoldPtt(true);
+    queuePiece({0, {{KeyingStep::Kind::PttHold, KeyingPiece::maxPttHoldSeconds}}}, 0, {});
+}
+
 bool NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype size, std::vector<NetworkReply> replies,
                                       const NetworkClient *client)
 {
@@ -288,6 +313,7 @@ bool NetworkKeyingService::queuePiece(KeyingPiece piece, qsizetype size, std::ve
     piece.weighting = weighting_;
     piece.speed = speed_;
     piece.newSpeed = newSpeed_;
+    piece.pttLead = pttLead_;
     piece.practice = store_.boolValue(KLKPracticeModeKey);
     const std::uint64_t id = piece.id;
     const bool queued = cost <= TextQueue::capacity - held() && queue_.push(std::move(piece), textCost);
@@ -374,16 +400,18 @@ void NetworkKeyingService::setSpeed(int speed)
     newSpeed_ = true;
 }
 
-// The logger's own speed and weighting end; the operator's speed is left as it is.
+// The logger's own speed, weighting and PTT lead-in end; the operator's speed is left as it is.
 void NetworkKeyingService::reset()
 {
     speed_ = 0;
     weighting_ = 0;
+    pttLead_ = -1;
     newSpeed_ = true;
 }
 
 void NetworkKeyingService::abort()
 {
+    keying_.cwHoldPtt(false);
     queue_.dropPieces();
     keying_.cwStopQueued();
     send(replies_.droppedAll());

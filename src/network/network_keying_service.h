@@ -73,6 +73,7 @@ private:
     void handleRequest(const NetworkRequest &request, const NetworkClient &from);
     void queueText(const NetworkRequest &request, const NetworkClient &from);
     void queueTune(int seconds);
+    void switchPtt(bool on);
     // A piece costs the bytes of its text, one more, and those of its own reply; a reply the client stored
     // is counted already.
     bool queuePiece(KeyingPiece piece, qsizetype size, std::vector<NetworkReply> replies,
@@ -103,6 +104,7 @@ private:
     // What the requests so far ask of the texts after them.
     int speed_ = 0; // wpm, 0 for the operator's
     int weighting_ = 0;
+    int pttLead_ = -1; // ms, -1 for the operator's
     bool newSpeed_ = false;
     std::uint64_t nextId_ = 1;
     QSet<QString> reported_;

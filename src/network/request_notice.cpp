@@ -12,12 +12,8 @@ QString ignoredSetting(char letter)
         return QStringLiteral("word mode");
     case '9':
         return QStringLiteral("the port (a request no longer in use)");
-    case 'a':
-        return QStringLiteral("PTT");
     case 'b':
         return QStringLiteral("the SSB source");
-    case 'd':
-        return QStringLiteral("the PTT delay");
     case 'e':
         return QStringLiteral("the band output");
     case 'f':
@@ -36,6 +32,10 @@ QString rangeOf(char letter)
             .arg(RequestParser::highestSpeed);
     case '7':
         return QStringLiteral("a weighting of -%1 to %1").arg(KeyingPiece::maxWeighting);
+    case 'a':
+        return QStringLiteral("1 for PTT on or 0 for off");
+    case 'd':
+        return QStringLiteral("a PTT delay of 0 to %1 ms").arg(RequestParser::longestPttDelay);
     default:
         return QStringLiteral("0 to %1 seconds of tuning").arg(KeyingPiece::maxTuneSeconds);
     }

@@ -119,12 +119,14 @@ NetworkRequest RequestParser::escapeRequest(const QByteArray &body)
         return numberRequest(Kind::Tune, letter, rest, 0, KeyingPiece::maxTuneSeconds);
     case 'h':
         return request(Kind::Reply, letter, 0, rest);
+    case 'a':
+        return numberRequest(Kind::Ptt, letter, rest, 0, 1);
+    case 'd':
+        return numberRequest(Kind::PttDelay, letter, rest, 0, longestPttDelay);
     case '3': // tone
     case '6': // word mode
     case '9': // port, no longer used by any client
-    case 'a': // PTT
     case 'b': // SSB source
-    case 'd': // PTT delay
     case 'e': // band output
     case 'f': // sound system
     case 'g': // volume

@@ -19,6 +19,8 @@ struct NetworkRequest
         Weighting, // ESC "7", value -50 to 50
         Device,    // ESC "8", refused: only the operator chooses the port
         Tune,      // ESC "c", value in seconds, 0 to 10
+        Ptt,       // ESC "a", value 1 on, 0 off
+        PttDelay,  // ESC "d", value the PTT lead-in in ms, 0 to 50
         Reply,     // ESC "h": text is what goes back, after an "h", once the next text has been keyed
         Ignored,   // a request that has no meaning for Keylark (tone, PTT, sound and the like)
         Malformed, // a known request whose value is missing, not a whole number or out of its range
@@ -42,6 +44,7 @@ public:
     static constexpr int speedStep = 2;   // wpm of each "+" and "-"
     static constexpr int lowestSpeed = 4; // the speeds a client may ask for
     static constexpr int highestSpeed = 60;
+    static constexpr int longestPttDelay = 50; // ms
 
     static NetworkRequest parse(const QByteArray &datagram);
     // The steps that key a text: prosign characters as joined signs, "+", "-" and "~" as their steps,

@@ -20,8 +20,9 @@ QString cell(bool high)
 
 } // namespace
 
-KeyingLines::KeyingLines(bool dtr, bool dtrReverse, bool rts, bool rtsReverse)
-    : dtr_(dtr), dtrReverse_(dtrReverse), rts_(rts), rtsReverse_(rtsReverse)
+KeyingLines::KeyingLines(bool dtr, bool dtrReverse, bool rts, bool rtsReverse, Ptt ptt, bool pttReverse)
+    : dtr_(dtr), dtrReverse_(dtrReverse), rts_(rts), rtsReverse_(rtsReverse), ptt_(ptt),
+      pttReverse_(pttReverse)
 {
 }
 

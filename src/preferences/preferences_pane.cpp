@@ -12,9 +12,9 @@ QWidget *PreferencesPane::controlFor(const QString &) const
 void PreferencesPane::showGroup(const QString &) {}
 
 SettingBinding *PreferencesPane::bindSetting(QObject *control, const QString &key,
-                                             const QVariant &placeholder)
+                                             const QVariant &placeholder, const char *propertyName)
 {
-    return new SettingBinding(control, store_, key, placeholder);
+    return new SettingBinding(control, store_, key, placeholder, propertyName);
 }
 
 SettingBinding *PreferencesPane::bindText(QObject *control, const QString &key)

@@ -24,8 +24,9 @@ public:
     virtual void showGroup(const QString &group);
 
 protected:
-    // Binds the control's value; the binding goes with the control.
-    SettingBinding *bindSetting(QObject *control, const QString &key, const QVariant &placeholder = {});
+    // Binds the control's value, or the named property; the binding goes with the control.
+    SettingBinding *bindSetting(QObject *control, const QString &key, const QVariant &placeholder = {},
+                                const char *propertyName = nullptr);
     // A text field whose emptied text gives its key back.
     SettingBinding *bindText(QObject *control, const QString &key);
 

@@ -27,6 +27,10 @@ inline const QString KLKSerialDTRKey = QStringLiteral("serialDTR");
 inline const QString KLKSerialDTRReverseKey = QStringLiteral("serialDTRReverse");
 inline const QString KLKSerialRTSKey = QStringLiteral("serialRTS");
 inline const QString KLKSerialRTSReverseKey = QStringLiteral("serialRTSReverse");
+inline const QString KLKSerialPTTKey = QStringLiteral("serialPTT"); // "none", "DTR" or "RTS"
+inline const QString KLKSerialPTTReverseKey = QStringLiteral("serialPTTReverse");
+inline const QString KLKPTTLeadKey = QStringLiteral("pttLead");
+inline const QString KLKPTTTailKey = QStringLiteral("pttTail");
 inline const QString KLKConsoleLogFontKey = QStringLiteral("consoleLogFont");
 inline const QString KLKNetworkKeyingKey = QStringLiteral("networkKeying");
 inline const QString KLKNetworkAllInterfacesKey = QStringLiteral("networkAllInterfaces");
@@ -80,6 +84,8 @@ inline constexpr SettingRange KLKScrollBackRange{100, 1'000'000};  // lines the 
 inline constexpr SettingRange KLKSentRecordDaysRange{1, 3650};     // days a file of the sent record is kept
 inline constexpr SettingRange KLKRadioSerialSpeedRange{0, 115200}; // bits per second; 0 the model's own
 inline constexpr SettingRange KLKRigctldPortRange{1, 65535};
+inline constexpr SettingRange KLKPTTLeadRange{0, 500};  // ms from PTT on to the first key-down
+inline constexpr SettingRange KLKPTTTailRange{0, 2000}; // ms from the last key-up to PTT off
 
 struct SettingDeclaration
 {

@@ -51,6 +51,7 @@ public:
         return queuedResult;
     }
     void cwStopQueued() override {}
+    void cwHoldPtt(bool) override {}
 
     ConsoleLookup console;
     ElementTimeline timeline; // the test publishes what the engine would key

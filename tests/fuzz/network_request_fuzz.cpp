@@ -74,8 +74,15 @@ void checkEscape(const NetworkRequest &request, const QByteArray &body)
     case Kind::Tune:
         FUZZ_CHECK(request.value >= 0 && request.value <= KeyingPiece::maxTuneSeconds);
         break;
+    case Kind::Ptt:
+        FUZZ_CHECK(request.value == 0 || request.value == 1);
+        break;
+    case Kind::PttDelay:
+        FUZZ_CHECK(request.value >= 0 && request.value <= RequestParser::longestPttDelay);
+        break;
     case Kind::Malformed:
-        FUZZ_CHECK(request.letter == '2' || request.letter == '7' || request.letter == 'c');
+        FUZZ_CHECK(request.letter == '2' || request.letter == '7' || request.letter == 'c' ||
+                   request.letter == 'a' || request.letter == 'd');
         break;
     default:
         FUZZ_CHECK(request.value == 0);

@@ -211,8 +211,10 @@ public:
     int failures = -1;    // how many of them fail before they succeed again; -1: all
     std::function<void(int bits)> beforeSet;
 
-private:
+protected:
     double stamp() const { return clock_ ? clock_->elapsedMs() : 0.0; }
+
+private:
     void record(Call call)
     {
         std::scoped_lock lock(mutex_);

@@ -42,10 +42,11 @@ protected:
     static void resetModuleState()
     {
         using namespace keying;
-        for (auto *flag : {&sendStopFlag, &beaconFlag, &G_thread, &G_transmitCount, &code_add})
+        for (auto *flag : {&sendStopFlag, &beaconFlag, &G_thread, &G_transmitCount, &code_add, &pttHoldFlag})
             *flag = 0;
         dtr_line = dtr_line_reverse = rts_line = rts_line_reverse = 0;
         rtsdtr_on = rtsdtr_off = ser_fd = 0;
+        ptt_line = ptt_on = ptt_off = 0;
         initialized = -1;
         serialStartUpOpen = 0;
         devicePath[0] = '\0';

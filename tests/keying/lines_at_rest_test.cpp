@@ -1,3 +1,4 @@
+#include "kernel_line.h"
 #include "keying_fixture.h"
 
 #include <algorithm>
@@ -7,120 +8,12 @@ namespace {
 
 using namespace keying;
 
-constexpr int bothLines = TIOCM_DTR | TIOCM_RTS;
-
-// A serial port as the Linux serial core drives it: the first open raises DTR and RTS unless the stored
-// speed is B0; the last close, and the end of the process holding the port, drop both while HUPCL is set;
-// a change of speed to B0 drops both, one away from B0 raises them (RTS only without flow control). Its
-// termios and its lines outlive the process, as the kernel keeps them for a port that stays plugged in.
-class KernelLine : public RecordingLine
-{
-public:
-    struct State
-    {
-        char event;    // 'o'pen, 't'ermios, 's'et lines, 'c'lose, e'x'it
-        int requested; // the bits of a set
-        int lines;     // DTR and RTS after the event
-    };
-
-    explicit KernelLine(VirtualClock *clock) : RecordingLine(clock) {}
-
-    int open(const char *path, int flags) override
-    {
-        const int fd = RecordingLine::open(path, flags);
-        if (fd >= 0 && openFiles_++ == 0 && cfgetospeed(&attributes) != B0)
-            lines_ |= bothLines;
-        log('o');
-        return fd;
-    }
-    int duplicate(int fd, int lowest) override
-    {
-        const int copy = RecordingLine::duplicate(fd, lowest);
-        openFiles_ += copy >= 0;
-        return copy;
-    }
-    int setAttributes(int fd, const termios *wanted) override
-    {
-        const bool wasB0 = cfgetospeed(&attributes) == B0;
-        RecordingLine::setAttributes(fd, wanted);
-        const bool isB0 = cfgetospeed(&attributes) == B0;
-        if (!wasB0 && isB0)
-            lines_ = 0;
-        else if (wasB0 && !isB0)
-            lines_ |= TIOCM_DTR | (attributes.c_cflag & CRTSCTS ? 0 : TIOCM_RTS);
-        log('t');
-        return 0;
-    }
-    int setModemLines(int fd, int bits) override
-    {
-        const int result = RecordingLine::setModemLines(fd, bits);
-        if (result == 0)
-            lines_ = bits & bothLines;
-        log('s', bits);
-        return result;
-    }
-    int close(int fd) override
-    {
-        RecordingLine::close(fd);
-        if (--openFiles_ == 0)
-            hangUp('c');
-        return 0;
-    }
-    // The process ends: the kernel closes what it still holds.
-    void exitProcess()
-    {
-        if (openFiles_ == 0)
-            return;
-        openFiles_ = 0;
-        hangUp('x');
-    }
-
-    std::vector<State> states() const
-    {
-        std::scoped_lock lock(mutex_);
-        return states_;
-    }
-    int lines() const { return lines_; }
-
-private:
-    void hangUp(char event)
-    {
-        if (attributes.c_cflag & HUPCL)
-            lines_ = 0;
-        log(event);
-    }
-    void log(char event, int requested = 0)
-    {
-        std::scoped_lock lock(mutex_);
-        states_.push_back({event, requested, lines_});
-    }
-
-    std::atomic<int> lines_{0};
-    int openFiles_ = 0;
-    mutable std::mutex mutex_;
-    std::vector<State> states_;
-};
-
-// The transmitter is keyed when an active-high line is raised or an active-low line dropped.
-bool keyed(int lines, int on, int off)
-{
-    return (lines & on) != 0 || (~lines & off) != 0;
-}
-
-struct Wiring
-{
-    bool dtr, dtrReverse, rts, rtsReverse;
-};
-
 using RestParam = std::tuple<Wiring, bool>; // the four line settings, open-at-start
 
 std::string wiringName(const ::testing::TestParamInfo<RestParam> &info)
 {
     const auto &[w, openAtStart] = info.param;
-    std::string name;
-    for (bool bit : {w.dtr, w.dtrReverse, w.rts, w.rtsReverse})
-        name += bit ? '1' : '0';
-    return name + (openAtStart ? "OpenAtStart" : "PerTransmission");
+    return w.name() + portMode(openAtStart);
 }
 
 class LinesAtRestTest : public KeyingTest, public ::testing::WithParamInterface<RestParam>
@@ -130,14 +23,7 @@ protected:
     {
         KeyingTest::SetUp();
         const auto &[w, openAtStart] = GetParam();
-        const std::pair<QString, bool> settings[] = {{KLKSerialDTRKey, w.dtr},
-                                                     {KLKSerialDTRReverseKey, w.dtrReverse},
-                                                     {KLKSerialRTSKey, w.rts},
-                                                     {KLKSerialRTSReverseKey, w.rtsReverse}};
-        for (const auto &[key, set] : settings)
-            store->setValue(key, set);
-        store->setValue(KLKSerialStartUpOpenKey, openAtStart);
-        store->setValue(KLKSerialDeviceKey, QStringLiteral("/dev/ttyUSB0"));
+        w.store(*store, openAtStart);
     }
 
     void startOnThePort()
@@ -257,16 +143,6 @@ TEST_F(LineSettingsChangeTest, ChangeDuringATransmissionTakesEffectWhenItEnds)
     EXPECT_EQ(requests, (std::vector<int>{0, 0, 2, 0, 2, 0, 2}));
     EXPECT_EQ(port.lines(), TIOCM_DTR);
 }
-
-// clang-format off
-const Wiring allWirings[] = {
-    {false, false, false, false}, {false, false, false, true}, {false, false, true, false},
-    {false, false, true, true},   {false, true, false, false}, {false, true, false, true},
-    {false, true, true, false},   {false, true, true, true},   {true, false, false, false},
-    {true, false, false, true},   {true, false, true, false},  {true, false, true, true},
-    {true, true, false, false},   {true, true, false, true},   {true, true, true, false},
-    {true, true, true, true}};
-// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(SixteenWirings, LinesAtRestTest,
                          ::testing::Combine(::testing::ValuesIn(allWirings), ::testing::Bool()), wiringName);

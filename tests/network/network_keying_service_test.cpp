@@ -177,7 +177,8 @@ TEST_F(ServiceTest, RefusedAndIgnoredRequestsSayOnceWhatTheyAreAndKeyNothing)
                   "#.. Keylark : A logger's request to set the tone was ignored: Keylark keys only the line.",
                   "#.. Keylark : A logger's request to set word mode was ignored: Keylark keys only the "
                   "line.",
-                  "#.. Keylark : A logger's request to set PTT was ignored: Keylark keys only the line.",
+                  "#.. Keylark : A logger's request to switch PTT was ignored: no PTT line is set "
+                  "(Preferences, Advanced).",
                   "#.. Keylark : A logger's request ESC \"z\" is unknown; ignored.",
                   "#.. Keylark : A logger's request held nothing after ESC; ignored.",
                   "#.. Keylark : A logger's request ESC \"c\" with the value \"11\" was ignored: it takes 0 "

@@ -336,6 +336,38 @@ TEST_F(PreferencesTest, LinePictureFollowsTheBoxes)
     EXPECT_EQ(picture->toolTip(), "Key up: DTR high, RTS high / Key down: DTR low, RTS low");
 }
 
+// The PTT line's choice stores "none", "DTR" or "RTS"; the chosen line's keying boxes are off limits and
+// the picture shows it as PTT: off at key-up, on at key-down, by its polarity.
+TEST_F(PreferencesTest, PttControlsRoundTripAndTakeTheirLineFromKeying)
+{
+    store->setValue(KLKSerialPTTKey, QStringLiteral("RTS"));
+    store->setValue(KLKPTTTailKey, qint64(900));
+    open();
+    auto *ptt = control<QComboBox>(QStringLiteral("pttLineComboBox"));
+    auto *picture = control<QLabel>(QStringLiteral("lineStateLabel"));
+    EXPECT_EQ(ptt->currentIndex(), 2);
+    EXPECT_FALSE(control<QCheckBox>(QStringLiteral("serialRTSReverseCheckBox"))->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>(QStringLiteral("serialDTRCheckBox"))->isEnabled());
+    EXPECT_EQ(control<QSpinBox>(QStringLiteral("pttTailSpinBox"))->value(), 900);
+
+    ptt->setCurrentIndex(1);
+    EXPECT_EQ(store->persistentValue(KLKSerialPTTKey), QVariant(QStringLiteral("DTR")));
+    EXPECT_FALSE(control<QCheckBox>(QStringLiteral("serialDTRCheckBox"))->isEnabled());
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR low, RTS low / Key down: DTR high, RTS low");
+    control<QCheckBox>(QStringLiteral("pttReverseCheckBox"))->click();
+    EXPECT_EQ(store->persistentValue(KLKSerialPTTReverseKey), QVariant(true));
+    EXPECT_EQ(picture->toolTip(), "Key up: DTR high, RTS low / Key down: DTR low, RTS low");
+
+    auto *lead = control<QSpinBox>(QStringLiteral("pttLeadSpinBox"));
+    EXPECT_EQ(lead->maximum(), 500);
+    retype(lead, QStringLiteral("120"));
+    QTest::keyClick(lead, Qt::Key_Return);
+    EXPECT_EQ(store->persistentValue(KLKPTTLeadKey), QVariant(qint64(120)));
+    ptt->setCurrentIndex(0);
+    EXPECT_EQ(store->persistentValue(KLKSerialPTTKey), QVariant(QStringLiteral("none")));
+    EXPECT_TRUE(control<QCheckBox>(QStringLiteral("serialDTRCheckBox"))->isEnabled());
+}
+
 TEST_F(PreferencesTest, WindowFrameIsKeptAcrossOpenings)
 {
     open();

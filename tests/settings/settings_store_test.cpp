@@ -207,9 +207,9 @@ TEST(SettingsKeysTest, KeyPatternsFormTheStoredNames)
 TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
-    // the keyer's, network keying's, practice, keyboard mode and sidetone's, the log's, the sent record's
-    // and the radio's
-    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6);
+    // the keyer's, network keying's, practice, keyboard mode and sidetone's, the log's, the sent record's,
+    // the radio's and PTT's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6 + 4);
     EXPECT_EQ(defaults.value(KLKKeyingOutputKey), QVariant(KLKSerialLineOutput));
     EXPECT_EQ(defaults.value(KLKRigctldPortKey), QVariant(qint64(4532)));
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
@@ -221,6 +221,10 @@ TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
     EXPECT_EQ(defaults.value(KLKSidetonePitchKey), QVariant(qint64(700)));
     EXPECT_EQ(defaults.value(KLKSidetoneVolumeKey), QVariant(qint64(50)));
     EXPECT_FALSE(defaults.contains(KLKSerialDTRKey));
+    // No PTT line until the operator chooses one; its lead-in and tail are ready for when they do.
+    EXPECT_EQ(defaults.value(KLKSerialPTTKey), QVariant(QStringLiteral("none")));
+    EXPECT_EQ(defaults.value(KLKPTTLeadKey), QVariant(qint64(50)));
+    EXPECT_EQ(defaults.value(KLKPTTTailKey), QVariant(qint64(200)));
     EXPECT_EQ(defaults.value(KLKConsoleScrollBackKey), QVariant(qint64(10000)));
     EXPECT_EQ(defaults.value(KLKSentRecordKey), QVariant(true));
     EXPECT_FALSE(defaults.contains(KLKSerialDeviceKey));
