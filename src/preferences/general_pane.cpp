@@ -137,6 +137,11 @@ void GeneralPane::showOutput()
         !radio && !winKeyer,
         radio ? tr("The radio's keyer keys its own element and gap lengths.")
               : tr("The WinKeyer spaces letters and words itself."));
+    DisabledReason::apply(
+        {ui_.pttGroupBox}, !radio && !winKeyer,
+        radio ? tr("The radio switches itself to transmit (its own break-in, set on the radio).")
+              : tr("The WinKeyer switches PTT itself, by its own lead and tail; Keylark does "
+                   "not set them yet."));
     DisabledReason::apply({ui_.radioGroupBox}, radio,
                           winKeyer ? tr("The WinKeyer keys the transmitter, not the radio's keyer.")
                                    : tr("The keying interface on the serial port keys the transmitter, not "

@@ -22,7 +22,9 @@ const QStringList reasons = {
     "The WinKeyer spaces letters and words itself.",
     "The WinKeyer keys the transmitter, not the radio's keyer.",
     "The keying interface on the serial port keys the transmitter, not a WinKeyer.",
-    "The radio's keyer keys the transmitter, not a WinKeyer."};
+    "The radio's keyer keys the transmitter, not a WinKeyer.",
+    "The radio switches itself to transmit (its own break-in, set on the radio).",
+    "The WinKeyer switches PTT itself, by its own lead and tail; Keylark does not set them yet."};
 
 struct OutputCase
 {
@@ -75,7 +77,7 @@ TEST_P(KeyingOutputTest, ChoiceRoundTripsAndOffersWhatTheOutputCanDo)
 }
 
 const QStringList lineOnly = {"devicePopUpButton", "openAtStartCheckBox", "serialDTRCheckBox",
-                              "dahRatioSpinBox", "wordRatioSpinBox"};
+                              "dahRatioSpinBox", "wordRatioSpinBox", "pttLeadSpinBox"};
 const QStringList everyOutput = {"wpmSpinBox", "sidetoneCheckBox", "beaconDelaySpinBox"};
 const QStringList radioPort = {"radioPortComboBox", "radioRescanButton", "radioSerialSpeedComboBox"};
 const QStringList rigctld = {"rigctldHostEdit", "rigctldPortSpinBox"};
@@ -91,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Outputs, KeyingOutputTest, testing::Values(
                everyOutput + rigctld + QStringList{"radioModelComboBox"}, lineOnly + radioPort},
     OutputCase{"WinKeyer", "winKeyerRadioButton", KLKWinKeyerOutput, false,
                everyOutput + winKeyerPort + QStringList{"dahRatioSpinBox"},
-               radioPort + QStringList{"devicePopUpButton", "serialDTRCheckBox", "wordRatioSpinBox"}}),
+               radioPort + QStringList{"devicePopUpButton", "serialDTRCheckBox", "wordRatioSpinBox", "pttLeadSpinBox"}}),
     [](const testing::TestParamInfo<OutputCase> &info) { return std::string(info.param.name); });
 // clang-format on
 
