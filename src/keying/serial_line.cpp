@@ -74,9 +74,13 @@ bool SerialLine::pttOn()
 {
     if (pttOn_ || ptt_line == 0)
         return true;
+    // A refused request leaves PTT off as far as Keylark knows: the key stays up, and the next
+    // transmission asks again, with its lead-in.
+    if (!keyUp_ || !setLines(rtsdtr_off | ptt_on, "*** Keylark : Serial PTT on failed"))
+        return false;
     pttOn_ = true;
     keyUpAt_ = clock_.now();
-    return keyUp_ && setLines(rtsdtr_off | ptt_on, "*** Keylark : Serial PTT on failed");
+    return true;
 }
 
 // PTT goes off in a request of its own, after the key-up: were both to change at once, or PTT first, an

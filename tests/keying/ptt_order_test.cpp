@@ -174,4 +174,30 @@ INSTANTIATE_TEST_SUITE_P(EveryWiring, PttOrderTest,
                                             ::testing::Bool()),
                          pttName);
 
+class PttRefusedTest : public PttOrderTest
+{
+};
+
+// A PTT request the port refuses keys nothing, and the next send asks for PTT again with its lead-in.
+TEST_P(PttRefusedTest, NothingIsKeyedAndTheNextSendAsksAgain)
+{
+    controller = std::make_unique<SerialController>(
+        *store, [this]() -> ConsoleLog * { return &console; }, &port, &clock);
+    port.setError = EIO;
+    port.failSetBits = rtsdtr_off | ptt_on;
+    port.failures = 1;
+    sendAndWait(QStringLiteral("E"));
+    sendAndWait(QStringLiteral("E"));
+    const auto states = port.states();
+    const std::vector<PttPeriod> found = periods(states, settled(states));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_DOUBLE_EQ(found[0].firstDown - found[0].on, lead);
+    EXPECT_EQ(found[0].downs, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPolaritiesAndPortModes, PttRefusedTest,
+                         ::testing::Combine(::testing::Values(allWirings[0]), ::testing::Values(TIOCM_RTS),
+                                            ::testing::Bool(), ::testing::Bool()),
+                         pttName);
+
 } // namespace
