@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr std::int64_t nanosPerSecond = 1'000'000'000;
-
-} // namespace
-
 SampleClock::SampleClock(int sampleRate, std::int64_t margin) : rate_(sampleRate), margin_(margin) {}
 
 void SampleClock::reset()

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+inline constexpr std::int64_t nanosPerSecond = 1'000'000'000;
+
 // Maps instants of the monotonic clock to sample indices of an output stream, from the moments the stream
 // took its samples. A write that returns late says nothing about the stream, so the mapping follows the
 // earliest returns seen lately; it follows a slow drift of the sound card's clock too. A stream that took

@@ -40,7 +40,6 @@ struct Sidetone::State
 namespace {
 
 constexpr auto endWait = 1s; // how long Keylark's end waits for the audio thread
-constexpr std::int64_t nanosPerSecond = 1'000'000'000;
 
 void discardEvents(TimelineQueue &queue)
 {

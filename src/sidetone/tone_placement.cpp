@@ -1,12 +1,8 @@
 #include "sidetone/tone_placement.h"
 
+#include "sidetone/sample_clock.h"
+
 #include <algorithm>
-
-namespace {
-
-constexpr std::int64_t nanosPerSecond = 1'000'000'000;
-
-} // namespace
 
 void TonePlacement::restart()
 {

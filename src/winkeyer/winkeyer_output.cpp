@@ -14,6 +14,8 @@
 #include <string_view>
 
 using namespace keying;
+using winkeyer::keyerHas;
+using winkeyer::upperCase;
 
 namespace {
 
@@ -23,16 +25,6 @@ constexpr std::chrono::milliseconds stopPoll{20};
 bool stopRequested()
 {
     return sendStopFlag != 0;
-}
-
-char upperCase(char byte)
-{
-    return byte >= 'a' && byte <= 'z' ? char(byte - 'a' + 'A') : byte;
-}
-
-bool keyerHas(char character)
-{
-    return character != ' ' && winkeyer::patternOf(character) != nullptr;
 }
 
 // Keylark keys a character of no sign as a word space.

@@ -33,6 +33,17 @@ inline constexpr int bufferSize = 128; // characters the keyer holds
 // not know. ' ' is the word space.
 const char *patternOf(char character);
 
+inline char upperCase(char character)
+{
+    return character >= 'a' && character <= 'z' ? char(character - 'a' + 'A') : character;
+}
+
+// The keyer keys a sign for this character; ' ' is its word space, no sign.
+inline bool keyerHas(char character)
+{
+    return character != ' ' && patternOf(character) != nullptr;
+}
+
 } // namespace winkeyer
 
 // What a status byte from the keyer says.

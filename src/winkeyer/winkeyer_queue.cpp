@@ -4,19 +4,8 @@
 
 #include <algorithm>
 
-namespace {
-
-char upperCase(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-bool isLetter(char c)
-{
-    return c != ' ' && winkeyer::patternOf(c) != nullptr;
-}
-
-} // namespace
+using winkeyer::keyerHas;
+using winkeyer::upperCase;
 
 bool WinkeyerItem::valid() const
 {
@@ -24,7 +13,7 @@ bool WinkeyerItem::valid() const
     case Kind::Character:
         return winkeyer::patternOf(first) != nullptr;
     case Kind::Merged:
-        return isLetter(first) && isLetter(second);
+        return keyerHas(first) && keyerHas(second);
     case Kind::Speed:
         return wpm >= 5 && wpm <= 99;
     }

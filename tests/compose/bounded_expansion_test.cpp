@@ -2,8 +2,6 @@
 
 namespace {
 
-const QString G1 = QStringLiteral("messageG1");
-
 qsizetype utf8Size(const QString &text)
 {
     return text.toUtf8().size();

@@ -11,6 +11,12 @@
 
 #include <gtest/gtest.h>
 
+// Message groups, by the key of their first message.
+inline const QString G1 = QStringLiteral("messageG1");
+inline const QString G2 = QStringLiteral("messageG2");
+inline const QString G4 = QStringLiteral("messageG4");
+inline const QString G5 = QStringLiteral("messageG5");
+
 #include <utility>
 #include <vector>
 

@@ -4,9 +4,6 @@
 
 namespace {
 
-const QString G1 = QStringLiteral("messageG1");
-const QString G4 = QStringLiteral("messageG4");
-
 struct SendCase
 {
     const char *name;

@@ -2,10 +2,6 @@
 
 namespace {
 
-const QString G1 = QStringLiteral("messageG1");
-const QString G2 = QStringLiteral("messageG2");
-const QString G5 = QStringLiteral("messageG5");
-
 QString global(char letter)
 {
     return globalMacroKey(QLatin1Char(letter));

@@ -20,6 +20,10 @@
 #include <chrono>
 #include <memory>
 
+// The first two message groups, by the key of their first message.
+inline const QString group1 = QStringLiteral("messageG1");
+inline const QString group2 = QStringLiteral("messageG2");
+
 // A launched AppDelegate on a fresh settings file, with a recording keying controller in place of the
 // serial port. The console window is shown and active so that its shortcuts work; its function keys'
 // repeat window runs on the test's clock.

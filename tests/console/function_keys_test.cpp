@@ -8,8 +8,6 @@
 
 namespace {
 
-const QString group1 = QStringLiteral("messageG1");
-const QString group2 = QStringLiteral("messageG2");
 
 class FunctionKeysTest : public ConsoleFixture
 {

@@ -8,7 +8,6 @@
 
 namespace {
 
-const QString group1 = QStringLiteral("messageG1");
 constexpr qsizetype usable = SettingsStore::usableTextLength;
 
 // Stored texts of megabytes, as a hand-edited settings file may hold. Showing one made every repaint of

@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr int ts590s = 2031;
-constexpr int ic7300 = 3073;
-constexpr int waitMs = 30000; // a failure must show well within this, whatever Hamlib waits
-
 enum class Route { Direct, Rigctld };
 
 // What the keyer told, on the test's thread.
@@ -65,7 +61,7 @@ protected:
                 return keyer->state() != RadioKeyer::State::Opening &&
                        keyer->state() != RadioKeyer::State::Closed;
             },
-            waitMs));
+            radioWaitMs));
     }
 
     bool ended(quint64 text) const
@@ -76,7 +72,7 @@ protected:
 
     bool waitForEnd(quint64 text)
     {
-        return QTest::qWaitFor([&] { return ended(text); }, waitMs);
+        return QTest::qWaitFor([&] { return ended(text); }, radioWaitMs);
     }
 
     // At 20 wpm, a stop once the first of four words' first character is out; the text ends cut short.
@@ -84,7 +80,7 @@ protected:
     {
         open(20);
         const quint64 text = keyer->send("AAA BBB CCC DDD");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, radioWaitMs));
         keyer->stop();
         ASSERT_TRUE(waitForEnd(text));
         EXPECT_EQ(heard.ended.back(), std::make_pair(text, false));
@@ -127,7 +123,7 @@ TEST_P(RadioKeyerTest, TextGoesOutAWordAtATimeAtTheSpeedSet)
     ASSERT_EQ(heard.keyed.size(), 18u);
     for (int i = 0; i < 18; ++i)
         EXPECT_EQ(heard.keyed[i], std::make_pair(text, i));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "CQ TEST DE K1ABC K"; }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "CQ TEST DE K1ABC K"; }, radioWaitMs));
 }
 
 // A change of speed reaches the radio while the text is keyed, before its last word.
@@ -135,7 +131,7 @@ TEST_P(RadioKeyerTest, SpeedFollowsAChangeWhileKeying)
 {
     open(40);
     const quint64 text = keyer->send("TEST TEST TEST TEST TEST");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, radioWaitMs));
     keyer->setSpeed(55);
     ASSERT_TRUE(waitForEnd(text));
     const std::vector<int> speeds = radio->speeds();
@@ -172,7 +168,7 @@ TEST_P(RadioKeyerTest, StopCutsAnIcomsKeyerMidPiece)
     EXPECT_EQ(heard.cannotStop, 0);
     EXPECT_TRUE(keyer->stopsMidText());
     keyer->setSpeed(60); // past the IC-7300's fastest
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->speeds().back() == 48; }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->speeds().back() == 48; }, radioWaitMs));
 }
 
 // An Icom keys every space it is given: the radio keys the text as given, directly and through a rigctld
@@ -183,7 +179,7 @@ TEST_P(RadioKeyerTest, IcomKeysTheTextAsGiven)
     open(48);
     const quint64 text = keyer->send("CQ DE K1ABC");
     ASSERT_TRUE(waitForEnd(text));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ DE K1ABC"; }, waitMs))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ DE K1ABC"; }, radioWaitMs))
         << radio->keyedText().toStdString();
 }
 
@@ -194,7 +190,7 @@ TEST_P(RadioKeyerTest, FullBufferMakesTheKeyerWaitNotDrop)
     open(60);
     const quint64 text = keyer->send("AB CD EF");
     ASSERT_TRUE(waitForEnd(text));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "AB CD EF"; }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "AB CD EF"; }, radioWaitMs));
     EXPECT_FALSE(radio->overflowed());
     const std::vector<QByteArray> commands = radio->commands();
     EXPECT_GT(std::count(commands.begin(), commands.end(), QByteArray("KY")), 3);
@@ -242,7 +238,7 @@ TEST_P(RadioFaultTest, FailsTheTextWithHamlibsWordsAndTriesAgain)
     elapsed.start();
     const quint64 text = keyer->send("TEST TEST TEST");
     if (row.fault == Fault::CablePulledMidText) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.keyed.empty(); }, radioWaitMs));
         radio->pullCable();
     }
     ASSERT_TRUE(waitForEnd(text));

@@ -20,10 +20,6 @@
 
 namespace {
 
-constexpr int ts590s = 2031;
-constexpr int ic7300 = 3073;
-constexpr int waitMs = 30000;
-
 // The transmission keying the radio's keyer of a stand-in on a pty, as Keylark makes it.
 class RadioOutputTest : public ::testing::Test
 {
@@ -100,7 +96,7 @@ TEST_F(RadioOutputTest, KeysTheTextAndEchoesItAsTheRadioKeys)
 {
     start(std::make_unique<KenwoodStandIn>(), ts590s);
     send(QStringLiteral("cq %AR% de k!1"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ + DE K1"; }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText().trimmed() == "CQ + DE K1"; }, radioWaitMs));
     EXPECT_EQ(log.log(), QStringLiteral("<T>CQ %AR% DE K1"));
     EXPECT_EQ(lampDowns(), 4 + 4 + 5 + 3 + 1 + 3 + 5); // the elements of CQ AR DE K1
     EXPECT_EQ(radio->speeds().front(), 40);
@@ -133,7 +129,7 @@ TEST_P(RadioStopTest, StopSendsNothingMore)
     for (int stop = 0; stop < 2; ++stop) {
         const qsizetype echoed = log.log().count(u'A');
         ASSERT_EQ(transmission->cwSendString(QStringLiteral("AAAAAA BBB CCC")), 0);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return log.log().count(u'A') > echoed; }, waitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.log().count(u'A') > echoed; }, radioWaitMs));
         transmission->cwSendStop();
         transmission->joinWorkers();
     }
@@ -157,7 +153,7 @@ TEST_F(RadioOutputTest, PracticeOpensNoRadio)
     EXPECT_TRUE(radio->commands().empty());
     store->setValue(KLKPracticeModeKey, false);
     send(QStringLiteral("T"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "T"; }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return radio->keyedText() == "T"; }, radioWaitMs));
 }
 
 struct SettingsRow

@@ -10,6 +10,12 @@
 #include <thread>
 #include <vector>
 
+// Hamlib's numbers of the models the stand-ins answer as.
+inline constexpr int ts590s = 2031;
+inline constexpr int ic7300 = 3073;
+// A failure must show well within this, whatever Hamlib waits.
+inline constexpr int radioWaitMs = 30000;
+
 // A radio of our own on a pseudo-terminal: it answers the CAT commands of its maker that Hamlib's backend
 // sends, and keys the texts handed to it with a keyer of its own, a piece at a time into a buffer, each
 // character at the speed last set. A maker's protocol is a subclass.

@@ -15,7 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::int64_t chunkNanos = Sidetone::chunkSamples * 1'000'000'000 / ToneGenerator::sampleRate;
+constexpr std::int64_t sidetoneChunkNanos =
+    Sidetone::chunkSamples * 1'000'000'000 / ToneGenerator::sampleRate;
 
 // A sound device that takes a chunk only when the test lets it, and whose clock moves by the chunk's
 // playing time as it takes it: the stream and the clock agree to the sample.
@@ -173,8 +174,9 @@ TEST_F(SidetoneTest, PlacesEachToneFromItsKeyDownsInstant)
     const auto found = tones(output->samples());
     ASSERT_EQ(found.size(), 2u);
     const std::int64_t silentStart = firstSounding(2880); // the rise begins with a few samples of 0
-    const std::int64_t firstAt = (4 * chunkNanos - 1'000'000) * 48 / 1'000'000 + Sidetone::placementMargin;
-    const std::int64_t secondAt = 64 * chunkNanos * 48 / 1'000'000 + Sidetone::placementMargin;
+    const std::int64_t firstAt =
+        (4 * sidetoneChunkNanos - 1'000'000) * 48 / 1'000'000 + Sidetone::placementMargin;
+    const std::int64_t secondAt = 64 * sidetoneChunkNanos * 48 / 1'000'000 + Sidetone::placementMargin;
     EXPECT_EQ(found[0].first, firstAt + silentStart);
     EXPECT_EQ(found[1].first, secondAt + silentStart);
     EXPECT_EQ(found[0].second - firstAt, lastSounding(2880));

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int rate = ToneGenerator::sampleRate;
+constexpr int generatorRate = ToneGenerator::sampleRate;
 constexpr int edge = ToneGenerator::edgeSamples;
 
 struct Element
@@ -45,7 +45,7 @@ double binPower(const std::vector<std::int16_t> &samples, std::int64_t from, std
 {
     double re = 0, im = 0;
     for (std::int64_t i = 0; i < count; ++i) {
-        const double phase = 2 * std::numbers::pi * hertz * double(i) / rate;
+        const double phase = 2 * std::numbers::pi * hertz * double(i) / generatorRate;
         re += samples[from + i] * std::cos(phase);
         im += samples[from + i] * std::sin(phase);
     }
@@ -140,18 +140,18 @@ TEST_P(ToneGeneratorPitch, SoundsAtThePitchSet)
     const int pitch = GetParam();
     ToneGenerator generator;
     generator.setPitch(pitch);
-    const std::int64_t start = 0, length = rate; // one second
-    const auto samples = render(generator, {{start, length}}, rate + edge);
+    const std::int64_t start = 0, length = generatorRate; // one second
+    const auto samples = render(generator, {{start, length}}, generatorRate + edge);
     // Zero crossings in the steady part: two a period.
     int crossings = 0;
     for (std::int64_t i = edge + 1; i < length; ++i)
         crossings += (samples[i - 1] < 0) != (samples[i] < 0) ? 1 : 0;
-    const double seconds = double(length - edge) / rate;
+    const double seconds = double(length - edge) / generatorRate;
     EXPECT_NEAR(crossings / (2 * seconds), pitch, 2.0);
     // And the energy sits at the pitch, not a little beside it.
-    const double at = binPower(samples, edge, rate / 2, pitch);
-    EXPECT_GT(at, 100 * binPower(samples, edge, rate / 2, pitch + 50));
-    EXPECT_GT(at, 100 * binPower(samples, edge, rate / 2, pitch - 50));
+    const double at = binPower(samples, edge, generatorRate / 2, pitch);
+    EXPECT_GT(at, 100 * binPower(samples, edge, generatorRate / 2, pitch + 50));
+    EXPECT_GT(at, 100 * binPower(samples, edge, generatorRate / 2, pitch - 50));
 }
 
 INSTANTIATE_TEST_SUITE_P(Range, ToneGeneratorPitch, ::testing::Values(300, 700, 1000, 1200));
@@ -183,7 +183,8 @@ TEST(ToneGenerator, NoSampleStepsBeyondTheEnvelopesSlope)
         const std::vector<Element> elements = {{0, 1440}, {2880, 100}, {4000, 2880}, {8000, 4320}};
         const auto samples = render(generator, elements, 14'000, 120);
         const double a = ToneGenerator::amplitude(100);
-        const double bound = a * (2 * std::numbers::pi * pitch / rate + std::numbers::pi / (2 * edge)) + 1;
+        const double bound =
+            a * (2 * std::numbers::pi * pitch / generatorRate + std::numbers::pi / (2 * edge)) + 1;
         double largest = 0;
         for (std::size_t i = 1; i < samples.size(); ++i)
             largest = std::max(largest, std::abs(double(samples[i]) - samples[i - 1]));

@@ -4,11 +4,11 @@
 
 namespace {
 
-constexpr int rate = 48'000;
+constexpr int placementRate = 48'000;
 constexpr std::int64_t position = 100'000;     // the next sample to write at the first key-down
 constexpr std::int64_t first = 10'000'000'000; // ns, the first key-down
 constexpr std::int64_t gap = 120'000'000;      // ns from the first key-down to the second
-constexpr std::int64_t gapSamples = gap * rate / 1'000'000'000;
+constexpr std::int64_t gapSamples = gap * placementRate / 1'000'000'000;
 constexpr std::int64_t element = 60'000'000; // ns
 constexpr std::int64_t none = -1;            // left out
 
@@ -42,7 +42,7 @@ const Row rows[] = {
 TEST(TonePlacement, PlacesEachToneInTheRhythmOfItsKeyDown)
 {
     for (const Row &row : rows) {
-        TonePlacement placement(rate);
+        TonePlacement placement(placementRate);
         placement.written(first - 1'000'000'000, 0); // the first write
         if (!row.held)
             placement.written(first - 500'000'000, 0);
@@ -51,7 +51,7 @@ TEST(TonePlacement, PlacesEachToneInTheRhythmOfItsKeyDown)
         const auto start = [](std::optional<std::int64_t> at) { return at ? *at - position : none; };
         const auto one =
             placement.place({KeyEvent::Edge::Down, first, element}, position + row.firstClock, position);
-        const std::int64_t moved = row.secondAfter * rate / 1'000'000'000;
+        const std::int64_t moved = row.secondAfter * placementRate / 1'000'000'000;
         const auto two =
             placement.place({KeyEvent::Edge::Down, first + row.secondAfter, element},
                             position + row.firstClock + moved + row.clockMoves, position + moved);

@@ -12,7 +12,8 @@ using End = WinkeyerListener::End;
 using Ends = std::vector<End>;
 using Answer = StandInWinkeyer::Answer;
 
-constexpr WinkeyerTiming quick{.resetWait = 20, .answer = 2000, .quiet = 1000, .tuneLimit = 300, .pace = 10};
+constexpr WinkeyerTiming quickKeyer{
+    .resetWait = 20, .answer = 2000, .quiet = 1000, .tuneLimit = 300, .pace = 10};
 
 std::vector<WinkeyerItem> textOf(const std::string &text)
 {
@@ -52,7 +53,7 @@ protected:
     StandInWinkeyer keyer;
     RecordingListener listener;
     WinkeyerSettings settings{.wpm = 20, .weighting = 55, .ratio = 45, .knobLowest = 12, .knobRange = 30};
-    std::unique_ptr<WinkeyerService> service = std::make_unique<WinkeyerService>(listener, quick);
+    std::unique_ptr<WinkeyerService> service = std::make_unique<WinkeyerService>(listener, quickKeyer);
 };
 
 TEST_F(WinkeyerTest, OpensHostModeWithEchoesOnAndLeavesItAtTheEnd)
