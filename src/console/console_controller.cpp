@@ -334,6 +334,9 @@ void ConsoleController::followLogRelay()
     });
     connect(relay, &ConsoleLogRelay::colouredTextAppended, this,
             [this](const QString &text) { log_->insertAtEnd(text, true); });
+    connect(relay, &ConsoleLogRelay::paddleTextAppended, this,
+            [this](const QString &text) { log_->insertAtEnd(text, false); });
+    connect(relay, &ConsoleLogRelay::paddlesBrokeIn, narration_.get(), &ConsoleNarration::stopRequested);
     connect(relay, &ConsoleLogRelay::promptAppended, this, [this](const QString &text) {
         status_.transmissionStarted();
         narration_->passStarted(keyer_.beaconArmed());

@@ -19,6 +19,9 @@ public:
     // The worker writes the prompt once the port is open and the pass begins to key.
     void appendPrompt(const QString &text) override { emit promptAppended(text); }
     void lineInClear() override { emit lineInCleared(); }
+    void appendPaddlePrompt(const QString &text) override { emit colouredTextAppended(text); }
+    void appendPaddleText(const QString &text) override { emit paddleTextAppended(text); }
+    void brokenIn() override { emit paddlesBrokeIn(); }
     // Text in the prompt's muted colour.
     void appendTextWithColor(const QString &text) { emit colouredTextAppended(text); }
 
@@ -27,4 +30,6 @@ signals:
     void promptAppended(const QString &text);
     void lineInCleared();
     void colouredTextAppended(const QString &text);
+    void paddleTextAppended(const QString &text);
+    void paddlesBrokeIn();
 };

@@ -14,6 +14,12 @@ public:
     virtual void appendText(const QString &text) = 0;
     virtual void appendPrompt(const QString &text) = 0;
     virtual void lineInClear() = 0;
+    // A line of the operator's paddle sending: its prompt (stamp and mark), then its characters, which the
+    // console does not narrate as Keylark's sending.
+    virtual void appendPaddlePrompt(const QString &text) { appendPrompt(text); }
+    virtual void appendPaddleText(const QString &text) { appendText(text); }
+    // The paddles broke into Keylark's text and stopped the transmission.
+    virtual void brokenIn() {}
 };
 
 // Finds the console at the moment of a log call; yields nullptr while no console exists.

@@ -6,6 +6,7 @@
 
 struct KeyingPiece;
 class KeyingProgress;
+class OutputListener;
 
 // What keys the text of a transmission. The transmission (passes, the beacon, queued texts, stop, the busy
 // rule, the echo) hands its output one piece at a time; the output keys it in its own way and says what went
@@ -61,4 +62,7 @@ public:
     virtual void settingChanged(const QString &key, bool transmitting) = 0;
     // At Keylark's end, once no transmission runs: the output at rest and released.
     virtual void shutDown() = 0;
+    // Who hears of the operator's own sending on the output (its paddles), before startUp(); an output
+    // without paddles tells nothing.
+    virtual void setOutputListener(OutputListener *listener) { (void)listener; }
 };

@@ -18,7 +18,8 @@ int initialized = -1;
 using namespace keying;
 
 Transmission::Transmission(SettingsStore &store, ConsoleLookup console, WaitClock *clock)
-    : store_(store), clock_(clock ? *clock : WaitClock::system()), echo_(std::move(console)),
+    : store_(store), clock_(clock ? *clock : WaitClock::system()),
+      echo_(std::move(console), [this] { stopByPaddles(); }),
       practice_(store_, std::make_unique<PracticeLine>(), clock_, timeline_)
 {
 }
@@ -32,6 +33,7 @@ Transmission::~Transmission()
 void Transmission::attach(std::unique_ptr<KeyingOutput> output)
 {
     output_ = std::move(output);
+    output_->setOutputListener(&echo_.paddles());
     startUp();
     settingsWatch_ = QObject::connect(&store_, &SettingsStore::changed, &store_,
                                       [this](const QString &key) { settingChanged(key); });
@@ -69,6 +71,7 @@ void Transmission::shutdown()
     joinWorkers();
     if (output_)
         output_->shutDown();
+    echo_.paddles().finish();
 }
 
 int Transmission::cwIsSending() const
@@ -93,6 +96,14 @@ void Transmission::raiseStop()
 void Transmission::requestStop()
 {
     raiseStop();
+    dropSourcePieces();
+}
+
+// The keyer dropped Keylark's text itself: a clear now could cut the operator's own sending short.
+void Transmission::stopByPaddles()
+{
+    sendStopFlag = 1;
+    keyboard_.wake();
     dropSourcePieces();
 }
 

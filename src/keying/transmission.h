@@ -82,6 +82,7 @@ private:
     void startUp();
     void raiseStop();
     void requestStop();
+    void stopByPaddles();
     void dropSourcePieces();
     void settingChanged(const QString &key);
     bool practising() const;

@@ -17,7 +17,16 @@ QChar echoOf(unsigned char byte)
 
 } // namespace
 
-TransmissionEcho::TransmissionEcho(ConsoleLookup console) : console_(std::move(console)) {}
+TransmissionEcho::TransmissionEcho(ConsoleLookup console, std::function<void()> stop)
+    : console_(console), paddles_(std::move(console), std::move(stop))
+{
+}
+
+void TransmissionEcho::setListener(TransmissionListener *listener)
+{
+    listener_ = listener;
+    paddles_.setListener(listener);
+}
 
 ConsoleLog *TransmissionEcho::console() const
 {
@@ -26,6 +35,7 @@ ConsoleLog *TransmissionEcho::console() const
 
 void TransmissionEcho::beginPass()
 {
+    paddles_.passBegins();
     if (G_transmitCount != 0)
         keyingLog('\n');
     pass_ = KeyedPass{};
@@ -41,6 +51,7 @@ void TransmissionEcho::endPass(bool stopped, bool practice)
     TransmissionListener *listener = listener_;
     if (listener && !pass_.text.isEmpty())
         listener->passKeyed(pass_);
+    paddles_.passEnded();
 }
 
 void TransmissionEcho::characterKeyed(unsigned char code)

@@ -2,6 +2,7 @@
 
 #include "keying/console_log.h"
 #include "keying/keying_progress.h"
+#include "keying/paddle_echo.h"
 #include "keying/transmission_listener.h"
 
 #include <QDateTime>
@@ -11,13 +12,16 @@
 
 // The progress of a transmission as its output reports it: each character echoed to the console as it
 // begins to go out, and each pass kept for the listener. On the worker's thread, but for setListener().
+// The operator's paddle sending, where the output has paddles, goes to the same console and listener.
 class TransmissionEcho : public KeyingProgress
 {
 public:
-    explicit TransmissionEcho(ConsoleLookup console);
+    // stop: stops the transmission when the paddles break in.
+    TransmissionEcho(ConsoleLookup console, std::function<void()> stop);
 
-    void setListener(TransmissionListener *listener) { listener_ = listener; }
+    void setListener(TransmissionListener *listener);
     ConsoleLog *console() const;
+    PaddleEcho &paddles() { return paddles_; }
 
     // Every pass but the first since the log was cleared opens a line of its own, after a timestamp.
     void beginPass();
@@ -37,5 +41,6 @@ private:
     ConsoleLookup console_;
     std::atomic<TransmissionListener *> listener_{nullptr};
     KeyedPass pass_; // the pass being keyed
+    PaddleEcho paddles_;
     std::int64_t waited_ = 0;
 };

@@ -12,6 +12,7 @@ struct KeyedPass
     QString text;          // as the log echoes it: what was keyed, up to the stop when stopped
     bool stopped = false;  // a stop request ended the pass, perhaps within its last character
     bool practice = false; // keyed in practice mode, on no port
+    bool paddle = false;   // keyed by the operator with the keyer's paddles, not by Keylark
 };
 
 // Hears of each pass when it ends. The worker calls it on its own thread: it must return at once and

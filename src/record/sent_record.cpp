@@ -106,7 +106,8 @@ QString SentRecord::fileName(QDate day)
 QByteArray SentRecord::line(const KeyedPass &pass)
 {
     QString text = pass.start.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")) +
-                   QStringLiteral("  ") + speedOf(pass) + QStringLiteral("  ") + oneLine(pass.text);
+                   QStringLiteral("  ") + (pass.paddle ? QStringLiteral("paddle") : speedOf(pass)) +
+                   QStringLiteral("  ") + oneLine(pass.text);
     if (pass.stopped)
         text += QStringLiteral("  [stopped]");
     return text.toUtf8() + '\n';

@@ -235,6 +235,7 @@ public:
     void appendText(const QString &text) override { record(QStringLiteral("text:") + text); }
     void appendPrompt(const QString &text) override { record(QStringLiteral("prompt:") + text); }
     void lineInClear() override { record(QStringLiteral("clear")); }
+    void brokenIn() override { record(QStringLiteral("brokenIn")); }
 
     QStringList calls() const
     {

@@ -54,7 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
             "2026-03-03T23:00:00.000Z  20 wpm  E\n"},
         LineCase{"ControlCharactersAndUnknownBytes",
                  pass(utc("2026-03-04T05:06:07.000Z"), QStringLiteral("A\nB\tC\ufffd")),
-                 "2026-03-04T05:06:07.000Z  20 wpm  A B C\xef\xbf\xbd\n"}),
+                 "2026-03-04T05:06:07.000Z  20 wpm  A B C\xef\xbf\xbd\n"},
+        LineCase{
+            "ThePaddlesSending",
+            KeyedPass{.start = utc("2026-03-04T05:06:07.000Z"), .text = QStringLiteral("TU"), .paddle = true},
+            "2026-03-04T05:06:07.000Z  paddle  TU\n"}),
     [](const auto &info) { return std::string(info.param.what); });
 
 // A record in a temporary folder, with a clock the test sets, and Keylark's diagnostic lines collected.
