@@ -54,7 +54,8 @@ std::unique_ptr<KeyingController> AppDelegate::makeKeyingController(SettingsStor
         store.registerDefaults(defaults);
         auto transmission = std::make_unique<Transmission>(store, std::move(console));
         if (output == KLKWinKeyerOutput) {
-            transmission->attach(std::make_unique<WinKeyerOutput>(store));
+            transmission->attach(
+                std::make_unique<WinKeyerOutput>(store, WinkeyerTiming{}, transmission->elementTimeline()));
             return transmission;
         }
         HamlibRig::setDebugOutput(qEnvironmentVariableIsSet("KEYLARK_HAMLIB_DEBUG"));

@@ -57,6 +57,7 @@ const QList<SettingDeclaration> &namedSettings()
         {KLKRigctldHostKey,        SettingKind::Text,             QStringLiteral("127.0.0.1")},
         {KLKRigctldPortKey,        SettingKind::Integer,          qint64(4532),         KLKRigctldPortRange},
         {KLKWinKeyerPortKey,       SettingKind::Text,             {}},
+        {KLKWinKeyerFollowsKnobKey, SettingKind::Boolean,         false},
     };
     // clang-format on
     return settings;

@@ -52,6 +52,7 @@ inline const QString KLKRadioThroughRigctldKey = QStringLiteral("radioThroughRig
 inline const QString KLKRigctldHostKey = QStringLiteral("rigctldHost");
 inline const QString KLKRigctldPortKey = QStringLiteral("rigctldPort");
 inline const QString KLKWinKeyerPortKey = QStringLiteral("winKeyerPort");
+inline const QString KLKWinKeyerFollowsKnobKey = QStringLiteral("winKeyerFollowsKnob"); // knob sets "wpm"
 
 // The values of "keyingOutput": what keys the transmitter.
 inline const QString KLKSerialLineOutput = QStringLiteral("serialLine"); // DTR/RTS of a serial port

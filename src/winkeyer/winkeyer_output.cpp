@@ -1,10 +1,12 @@
 #include "winkeyer/winkeyer_output.h"
 
 #include "keying/diagnostics.h"
+#include "keying/element_timeline.h"
 #include "keying/keying_progress.h"
 #include "keying/line_output.h"
 #include "keying/shared_flags.h"
 #include "keying/text_source.h"
+#include "keying/wait_clock.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
@@ -66,8 +68,8 @@ void addJoined(WinKeyerOutput::KeyerText &text, const QByteArray &letters)
 
 } // namespace
 
-WinKeyerOutput::WinKeyerOutput(SettingsStore &store, WinkeyerTiming timing)
-    : store_(store), timing_(timing), service_(*this, timing)
+WinKeyerOutput::WinKeyerOutput(SettingsStore &store, WinkeyerTiming timing, ElementTimeline *timeline)
+    : store_(store), timing_(timing), timeline_(timeline), service_(*this, timing)
 {
 }
 
@@ -133,7 +135,7 @@ void WinKeyerOutput::stop()
 
 void WinKeyerOutput::settingChanged(const QString &key, bool)
 {
-    if (key == KLKWpmKey || key == KLKTimeDahKey)
+    if (key == KLKWpmKey || key == KLKTimeDahKey || key == KLKWinKeyerFollowsKnobKey)
         service_.configure(settings());
 }
 
@@ -143,12 +145,17 @@ void WinKeyerOutput::shutDown()
     service_.close();
 }
 
-// The keyer's ratio is the dah's length against Keylark's three dits, in fiftieths.
+// The keyer's ratio is the dah's length against Keylark's three dits, in fiftieths. The knob spans Keylark's
+// speeds. The keyer keys at the speed Keylark sets, never at the knob's own (speed 0), so that a knob
+// followed sets Keylark's speed and Keylark sets the keyer's, and one ignored changes nothing: the keyer
+// sends a knob byte only when the knob moves, never for a speed set, so no loop can arise.
 WinkeyerSettings WinKeyerOutput::settings() const
 {
     const double dah = KLKRatioRange.clamp(store_.doubleValue(KLKTimeDahKey));
     return {.wpm = int(KLKWpmRange.clamp(store_.intValue(KLKWpmKey))),
-            .ratio = std::clamp(int(std::lround(dah * 50 / 3)), 33, 66)};
+            .ratio = std::clamp(int(std::lround(dah * 50 / 3)), 33, 66),
+            .knobLowest = int(KLKWpmRange.minimum),
+            .knobRange = int(KLKWpmRange.maximum - KLKWpmRange.minimum)};
 }
 
 // The text between two tune steps goes to the keyer as one text; a speed step becomes a buffered speed
@@ -268,6 +275,7 @@ void WinKeyerOutput::keyerOpened(int firmware)
 
 void WinKeyerOutput::keyerFailed(const QString &reason)
 {
+    showKey(false); // a keyer gone tells no key-up
     Diagnostics::out(QStringLiteral("*** Keylark : The WinKeyer failed: %1. Check that it is plugged in and "
                                     "that Preferences, General names its port; the next send tries it again.")
                          .arg(reason));
@@ -284,8 +292,50 @@ void WinKeyerOutput::signKeyed(const WinkeyerItem &item)
 
 void WinKeyerOutput::textEnded(End end)
 {
-    std::scoped_lock lock(mutex_);
-    hear({ended_++, 0, end});
+    {
+        std::scoped_lock lock(mutex_);
+        hear({ended_++, 0, end});
+    }
+    if (end != End::BrokenIn)
+        return;
+    Diagnostics::out(QStringLiteral("#.. Keylark : The WinKeyer's paddles broke in: the text stopped."));
+    if (OutputListener *listener = operator_)
+        listener->brokenIn();
+}
+
+void WinKeyerOutput::paddleKeyed(char character)
+{
+    if (OutputListener *listener = operator_)
+        listener->paddleKeyed(character);
+}
+
+void WinKeyerOutput::statusChanged(WinkeyerStatus status)
+{
+    showKey(status.keyDown);
+    if (status.busy || status.breakIn)
+        return;
+    if (OutputListener *listener = operator_)
+        listener->paddlesIdle();
+}
+
+// The setting is written on the store's own thread, and comes back to the keyer as the speed Keylark sets.
+void WinKeyerOutput::knobMoved(int wpm)
+{
+    if (!store_.boolValue(KLKWinKeyerFollowsKnobKey))
+        return;
+    const qint64 speed = qint64(KLKWpmRange.clamp(wpm));
+    QMetaObject::invokeMethod(
+        &store_, [store = &store_, speed] { store->setValue(KLKWpmKey, speed); }, Qt::QueuedConnection);
+}
+
+// In practice the practice line feeds the timeline, from the worker: the keyer's edges stay out of it then.
+void WinKeyerOutput::showKey(bool down)
+{
+    if (!timeline_ || down == keyDown_ || (down && store_.boolValue(KLKPracticeModeKey)))
+        return;
+    keyDown_ = down;
+    timeline_->publish(
+        {.edge = down ? KeyEvent::Edge::Down : KeyEvent::Edge::Up, .instant = WaitClock::system().now()});
 }
 
 void WinKeyerOutput::hear(const Heard &event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keying/keying_output.h"
+#include "keying/output_listener.h"
 #include "winkeyer/winkeyer_listener.h"
 #include "winkeyer/winkeyer_service.h"
 
@@ -14,17 +15,22 @@
 #include <optional>
 #include <vector>
 
+class ElementTimeline;
 class SettingsStore;
 
 // Keys the transmission's text with a WinKeyer on a serial port ("winKeyerPort"). Each piece goes to the
 // keyer's buffer under its flow control, and the keyer's echo of each sign is the transmission's progress:
 // what the log, the record and the replies report is what the keyer sent. A stop clears the keyer's buffer
 // at once. The keyer is opened at start, never in practice, and again by the next send after a failure.
+// The operator's paddle sending and break-ins go to the output's listener, the keyer's KEYDOWN bit to the
+// element timeline, and its speed knob to the "wpm" setting when "winKeyerFollowsKnob" is on.
 class WinKeyerOutput : public KeyingOutput, private WinkeyerListener
 {
 public:
-    // timing: how long the keyer is waited for; tests shorten it.
-    explicit WinKeyerOutput(SettingsStore &store, WinkeyerTiming timing = {});
+    // timing: how long the keyer is waited for; tests shorten it. timeline: where the keyer's key-down and
+    // key-up go (the console's key lamp), or nullptr.
+    explicit WinKeyerOutput(SettingsStore &store, WinkeyerTiming timing = {},
+                            ElementTimeline *timeline = nullptr);
     ~WinKeyerOutput() override;
 
     WinKeyerOutput(const WinKeyerOutput &) = delete;
@@ -39,6 +45,7 @@ public:
     void stop() override;
     void settingChanged(const QString &key, bool transmitting) override;
     void shutDown() override;
+    void setOutputListener(OutputListener *listener) override { operator_ = listener; }
 
     // The keyer's items for Keylark's characters: a joined pair of letters ("%AR%") as one merged sign,
     // a character without a sign as a space. echoes holds, by an item's tag, what the log shows once the
@@ -62,20 +69,24 @@ private:
     void keyerOpened(int firmware) override;
     void keyerFailed(const QString &reason) override;
     void signKeyed(const WinkeyerItem &item) override;
-    void paddleKeyed(char) override {}
-    void statusChanged(WinkeyerStatus) override {}
-    void knobMoved(int) override {}
+    void paddleKeyed(char character) override;
+    void statusChanged(WinkeyerStatus status) override;
+    void knobMoved(int wpm) override;
     void textEnded(End end) override;
 
     WinkeyerSettings settings() const;
     bool keyText(KeyerText text, KeyingProgress &progress);
     bool tune(int seconds);
     void hear(const Heard &event);
+    void showKey(bool down);
 
     SettingsStore &store_;
     const WinkeyerTiming timing_;
     QString port_;
     std::atomic<int> speedStep_{0};
+    ElementTimeline *timeline_;
+    std::atomic<OutputListener *> operator_{nullptr};
+    bool keyDown_ = false; // as last published; on the service's thread
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -1,12 +1,15 @@
 #include "keying/diagnostics.h"
+#include "keying/element_timeline.h"
 #include "keying/keying_progress.h"
 #include "keying/shared_flags.h"
 #include "keying/text_source.h"
+#include "keying/timeline_queue.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "stand_in_winkeyer.h"
 #include "winkeyer/winkeyer_output.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -41,6 +44,30 @@ private:
     std::string characters_;
 };
 
+class RecordingPaddles : public OutputListener
+{
+public:
+    void paddleKeyed(char character) override
+    {
+        std::scoped_lock lock(mutex_);
+        text_ += character;
+    }
+    void paddlesIdle() override { ++idles; }
+    void brokenIn() override { ++breakIns; }
+    std::string text() const
+    {
+        std::scoped_lock lock(mutex_);
+        return text_;
+    }
+
+    std::atomic<int> idles{0};
+    std::atomic<int> breakIns{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::string text_;
+};
+
 KeyingPiece pieceOf(const std::string &text)
 {
     KeyingPiece piece;
@@ -69,8 +96,26 @@ protected:
     void TearDown() override
     {
         output.reset();
+        timeline.unsubscribe(&edges);
         Diagnostics::removeObserver(observer);
         keying::sendStopFlag = 0;
+    }
+
+    // The output as Keylark makes it: with the element timeline and a listener for the paddles.
+    void listenToTheKeyer()
+    {
+        output = std::make_unique<WinKeyerOutput>(store, quick, &timeline);
+        output->setOutputListener(&paddles);
+        output->startUp(false);
+        ASSERT_TRUE(timeline.subscribe(&edges));
+        ASSERT_TRUE(keyer.waitFor([&] { return keyer.hostOpen && keyer.knobRange != 0; }));
+    }
+    std::string edgesSeen()
+    {
+        std::string seen;
+        for (KeyEvent event; edges.take(event);)
+            seen += event.edge == KeyEvent::Edge::Down ? 'D' : 'U';
+        return seen;
     }
 
     void start(const KeyingPiece &piece)
@@ -93,6 +138,9 @@ protected:
     SettingsStore store{dir.filePath(QStringLiteral("settings.json"))};
     StandInWinkeyer keyer;
     RecordingProgress progress;
+    ElementTimeline timeline;
+    TimelineQueue edges;
+    RecordingPaddles paddles;
     std::unique_ptr<WinKeyerOutput> output = std::make_unique<WinKeyerOutput>(store, quick);
     std::future<bool> keyed;
     mutable std::mutex linesMutex;
@@ -142,6 +190,83 @@ TEST_F(WinKeyerOutputTest, EchoFollowsTheKeyerAndAStopClearsItsBuffer)
     EXPECT_EQ(keyer.keyed, "CQ");
     EXPECT_EQ(progress.characters(), "CQ");
 }
+
+// The paddles break in: the keyer's text ends there without a clear that would cut the operator short, the
+// transmission stops, the console is told, and the paddles' characters and the keyer's pause are heard.
+TEST_F(WinKeyerOutputTest, PaddlesBreakInStopTheTextAndTheirSendingIsHeard)
+{
+    listenToTheKeyer();
+    keyer.keying = false;
+    start(pieceOf("CQ TEST"));
+    ASSERT_TRUE(keyer.waitFor([&] { return keyer.written == "CQ TEST"; }));
+    keyer.keySigns(1);
+    ASSERT_TRUE(keyer.waitFor([&] { return progress.characters() == "C"; }));
+    keyer.paddle("K1ABC");
+    ASSERT_TRUE(finished());
+    EXPECT_FALSE(keyed.get());
+    EXPECT_EQ(keying::sendStopFlag, 1);
+    ASSERT_TRUE(keyer.waitFor([&] { return paddles.idles > 0; }));
+    EXPECT_EQ(paddles.text(), "K1ABC");
+    EXPECT_EQ(paddles.breakIns, 1);
+    EXPECT_EQ(progress.characters(), "C");
+    EXPECT_EQ(keyer.clears, 0);
+    EXPECT_EQ(linesWith(QStringLiteral("paddles broke in")), 1);
+}
+
+// The lamp follows the keyer's KEYDOWN bit, here of a tune that the keyer ends itself; in practice the
+// practice line has the timeline, and the keyer's key-down stays out of it.
+TEST_F(WinKeyerOutputTest, TheKeyersKeyDownReachesTheTimelineOutsidePractice)
+{
+    listenToTheKeyer();
+    KeyingPiece tune;
+    tune.steps.push_back({KeyingStep::Kind::Tune, 1});
+    start(tune);
+    ASSERT_TRUE(finished());
+    EXPECT_TRUE(keyed.get());
+    EXPECT_EQ(edgesSeen(), "DU");
+    store.setValue(KLKPracticeModeKey, true);
+    start(tune);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(edgesSeen(), "");
+}
+
+struct KnobCase
+{
+    const char *name;
+    bool follows;
+    int turned; // the knob's byte, above its lowest speed
+    int wpm;    // Keylark's speed afterwards
+};
+
+class WinKeyerKnobTest : public WinKeyerOutputTest, public ::testing::WithParamInterface<KnobCase>
+{
+};
+
+// The knob spans Keylark's speeds; followed, a move becomes Keylark's speed, within Keylark's range. The
+// text keyed after the move has come back once the knob's byte has been read.
+TEST_P(WinKeyerKnobTest, KnobSetsKeylarksSpeedOnlyWhenFollowed)
+{
+    const KnobCase &c = GetParam();
+    store.setValue(KLKWpmKey, 12);
+    store.setValue(KLKWinKeyerFollowsKnobKey, c.follows);
+    listenToTheKeyer();
+    EXPECT_EQ(keyer.knobLowest, int(KLKWpmRange.minimum));
+    EXPECT_EQ(keyer.knobLowest + keyer.knobRange, int(KLKWpmRange.maximum));
+    keyer.turnKnob(c.turned);
+    start(pieceOf("E"));
+    ASSERT_TRUE(finished());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store.intValue(KLKWpmKey), c.wpm);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Knob, WinKeyerKnobTest, ::testing::Values(
+    KnobCase{"Ignored", false, 20, 12},
+    KnobCase{"Followed", true, 20, 25},
+    KnobCase{"FollowedToKeylarksFastest", true, 63, 40},
+    KnobCase{"FollowedToKeylarksSlowest", true, 0, 5}),
+    [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 enum class Fault { Silent, Unplugged };
 
