@@ -147,6 +147,10 @@ void GeneralPane::showOutput()
                                    : tr("The keying interface on the serial port keys the transmitter, not "
                                         "the radio's keyer."));
     DisabledReason::apply(
+        {ui_.winKeyerKnobCheckBox}, winKeyer,
+        tr("%1 keys the transmitter: there is no WinKeyer's speed knob to follow.")
+            .arg(radio ? tr("The radio's keyer") : tr("The keying interface on the serial port")));
+    DisabledReason::apply(
         {ui_.winKeyerGroupBox}, winKeyer,
         tr("%1 keys the transmitter, not a WinKeyer.")
             .arg(radio ? tr("The radio's keyer") : tr("The keying interface on the serial port")));

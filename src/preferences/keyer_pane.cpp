@@ -9,6 +9,7 @@ KeyerPane::KeyerPane(Ui::Preferences &ui, SettingsStore &store, QObject *parent)
 {
     bindSetting(ui.wpmSpinBox, KLKWpmKey)
         ->setConverters(&SettingBinding::readInteger, &SettingBinding::storeInteger);
+    bindSetting(ui.winKeyerKnobCheckBox, KLKWinKeyerFollowsKnobKey)->setConverters(&SettingBinding::readFlag);
     bindSetting(ui.dahRatioSpinBox, KLKTimeDahKey)->setConverters(&SettingBinding::readReal);
     bindSetting(ui.letterRatioSpinBox, KLKTimeLetterKey)->setConverters(&SettingBinding::readReal);
     bindSetting(ui.wordRatioSpinBox, KLKTimeWordKey)->setConverters(&SettingBinding::readReal);

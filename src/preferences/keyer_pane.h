@@ -6,7 +6,8 @@ namespace Ui {
 class Preferences;
 }
 
-// Keyer: the speed, the dah, letter-gap and word-gap ratios, and the sidetone.
+// Keyer: the speed (and whether a WinKeyer's knob sets it), the dah, letter-gap and word-gap ratios, and the
+// sidetone.
 class KeyerPane : public PreferencesPane
 {
     Q_OBJECT

@@ -24,7 +24,10 @@ const QStringList reasons = {
     "The keying interface on the serial port keys the transmitter, not a WinKeyer.",
     "The radio's keyer keys the transmitter, not a WinKeyer.",
     "The radio switches itself to transmit (its own break-in, set on the radio).",
-    "The WinKeyer switches PTT itself, by its own lead and tail; Keylark does not set them yet."};
+    "The WinKeyer switches PTT itself, by its own lead and tail; Keylark does not set them yet.",
+    "The radio's keyer keys the transmitter: there is no WinKeyer's speed knob to follow.",
+    "The keying interface on the serial port keys the transmitter: there is no WinKeyer's speed knob to "
+    "follow."};
 
 struct OutputCase
 {
@@ -77,11 +80,11 @@ TEST_P(KeyingOutputTest, ChoiceRoundTripsAndOffersWhatTheOutputCanDo)
 }
 
 const QStringList lineOnly = {"devicePopUpButton", "openAtStartCheckBox", "serialDTRCheckBox",
-                              "dahRatioSpinBox", "wordRatioSpinBox", "pttLeadSpinBox"};
+                              "dahRatioSpinBox",   "wordRatioSpinBox",    "pttLeadSpinBox"};
 const QStringList everyOutput = {"wpmSpinBox", "sidetoneCheckBox", "beaconDelaySpinBox"};
 const QStringList radioPort = {"radioPortComboBox", "radioRescanButton", "radioSerialSpeedComboBox"};
 const QStringList rigctld = {"rigctldHostEdit", "rigctldPortSpinBox"};
-const QStringList winKeyerPort = {"winKeyerPortComboBox", "winKeyerRescanButton"};
+const QStringList winKeyerPort = {"winKeyerPortComboBox", "winKeyerRescanButton", "winKeyerKnobCheckBox"};
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Outputs, KeyingOutputTest, testing::Values(
