@@ -6,6 +6,8 @@ Usage: run_winkeyer.py KEYLARK FAKE_SERIAL_LIBRARY STAND_IN_WINKEYER
 Exits 0 on success, 1 on failure, 77 (skipped) when Xvfb, xdotool or dbus-daemon is missing."""
 
 import argparse
+import glob
+import json
 import os
 import shutil
 import subprocess
@@ -46,16 +48,28 @@ class StandIn:
             time.sleep(0.05)
         return self.events("keyed").decode()
 
+    def command(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+
+    def wait_host(self, part, timeout=10):
+        deadline = time.monotonic() + timeout
+        while part not in self.events("host") and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return part in self.events("host")
+
     def close(self):
         self.process.stdin.close()
         self.process.wait(timeout=10)
 
 
 def test_winkeyer(program, preload, display, bus, stand_in):
-    """Typed text reaches the keyer whole; Esc clears its buffer within a sign; quitting leaves host mode."""
+    """Typed text reaches the keyer whole; Esc clears its buffer within a sign; the paddles break in and
+    their sending is kept in the sent record; the knob sets the speed; quitting leaves host mode."""
     workdir = ks.new_workdir()
     keyer = StandIn(stand_in, workdir)
-    settings = {"wpm": 30, "transmitKeyEquiv": True, "keyingOutput": "winKeyer", "winKeyerPort": keyer.link}
+    settings = {"wpm": 30, "transmitKeyEquiv": True, "keyingOutput": "winKeyer", "winKeyerPort": keyer.link,
+                "winKeyerFollowsKnob": True}
     with ks.Keylark(program, preload, display, settings, workdir, workdir + "/ttyFAKE0", bus) as app:
         deadline = time.monotonic() + 10
         while "WinKeyer version 2.3" not in app.output()[0] and time.monotonic() < deadline:
@@ -74,8 +88,25 @@ def test_winkeyer(program, preload, display, bus, stand_in):
         time.sleep(2)
         after = keyer.events("keyed").decode()
         check(len(after) - len(keyed) <= 2, f"Esc clears the keyer within a sign ({after!r})")
+
+        app.key("ctrl+a")
+        app.type_text("test test test test test")
+        app.key("Return")
+        keyed = keyer.wait_keyed(lambda text: len(text) > len(after) + 2)
+        keyer.command("paddle K1ABC")
+        time.sleep(2)
+        after = keyer.events("keyed").decode()
+        check(len(after) - len(keyed) <= 2, f"the paddles stop Keylark's text ({after!r})")
+        check("The WinKeyer's paddles broke in" in app.output()[0], "keylark says that the paddles broke in")
+
+        keyer.command("knob 20")  # the knob's lowest is Keylark's 5 wpm
+        check(keyer.wait_host(b"\x02\x19"), "the knob's 25 wpm become Keylark's speed and the keyer's")
         check(app.quit() == 0, "keylark ends cleanly")
     check(keyer.events("host").endswith(b"\x00\x03"), "keylark leaves host mode at exit")
+    with open(os.path.join(workdir, "config", "Keylark", "settings.json")) as file:
+        check(json.load(file).get("wpm") == 25, "the knob's speed is stored")
+    record = "".join(open(path).read() for path in glob.glob(os.path.join(workdir, "data", "Keylark", "sent-*.txt")))
+    check("  paddle  K1ABC\n" in record, f"the paddles' sending is in the sent record ({record!r})")
     keyer.close()
     shutil.rmtree(workdir, ignore_errors=True)
 
