@@ -135,7 +135,7 @@ void WinKeyerOutput::stop()
 
 void WinKeyerOutput::settingChanged(const QString &key, bool)
 {
-    if (key == KLKWpmKey || key == KLKTimeDahKey || key == KLKWinKeyerFollowsKnobKey)
+    if (key == KLKWpmKey || key == KLKTimeDahKey)
         service_.configure(settings());
 }
 

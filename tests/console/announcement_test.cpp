@@ -93,6 +93,13 @@ public:
         for (const QChar character : text)
             console->logRelay().appendText(character);
     }
+    // The paddles break in and send on, as a WinKeyer tells the console.
+    void breakIn(const QString &paddled)
+    {
+        console->logRelay().brokenIn();
+        console->logRelay().appendPaddlePrompt(QStringLiteral("12:00:01  paddle  "));
+        console->logRelay().appendPaddleText(paddled);
+    }
     void finish()
     {
         QTest::qWait(150); // the console sees the keyer still sending on at least one poll
@@ -125,6 +132,12 @@ INSTANTIATE_TEST_SUITE_P(Console, AnnouncementTest, ::testing::Values(
         f.pressFunctionKey(1);
         f.key(QStringLiteral("TU A"));
         f.click(QStringLiteral("stopOutlet"));
+        f.finish();
+    }, {{false, "Sending TU AB1CD"}, {false, "Stopped after TU A"}}},
+    Scenario{"PaddleBreakInIsAStopAndThePaddlesAreNotKeylarks", [](AnnouncementTest &f) {
+        f.pressFunctionKey(1);
+        f.key(QStringLiteral("TU A"));
+        f.breakIn(QStringLiteral("K1ABC"));
         f.finish();
     }, {{false, "Sending TU AB1CD"}, {false, "Stopped after TU A"}}},
     Scenario{"ShortTransmissionBetweenTwoPollsIsStillTold", [](AnnouncementTest &f) {

@@ -10,6 +10,7 @@ import glob
 import json
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -64,12 +65,15 @@ class StandIn:
 
 
 def test_winkeyer(program, preload, display, bus, stand_in):
-    """Typed text reaches the keyer whole; Esc clears its buffer within a sign; the paddles break in and
+    """Typed text reaches the keyer whole, a logger's in-text speed change too; Esc clears its buffer within a sign; the paddles break in and
     their sending is kept in the sent record; the knob sets the speed; quitting leaves host mode."""
     workdir = ks.new_workdir()
     keyer = StandIn(stand_in, workdir)
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
     settings = {"wpm": 30, "transmitKeyEquiv": True, "keyingOutput": "winKeyer", "winKeyerPort": keyer.link,
-                "winKeyerFollowsKnob": True}
+                "winKeyerFollowsKnob": True, "networkKeying": True, "networkPort": port}
     with ks.Keylark(program, preload, display, settings, workdir, workdir + "/ttyFAKE0", bus) as app:
         deadline = time.monotonic() + 10
         while "WinKeyer version 2.3" not in app.output()[0] and time.monotonic() < deadline:
@@ -80,10 +84,16 @@ def test_winkeyer(program, preload, display, bus, stand_in):
         keyed = keyer.wait_keyed(lambda text: text.endswith("AB1CD"))
         check(keyed == "CQ DE AB1CD", f"the typed text reaches the keyer whole ({keyed!r})")
 
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as logger:
+            logger.sendto(b"e++t", ("127.0.0.1", port))
+        keyed = keyer.wait_keyed(lambda text: text.endswith("ET"))
+        host = keyer.events("host")
+        check(b"E\x1c\x20\x1c\x22T" in host, f"a logger's ++ are buffered speed changes at their place ({host[-12:]!r})")
+
         app.key("ctrl+a")  # the sent text stays in the line: type over it
         app.type_text("test test test test test")
         app.key("Return")
-        keyed = keyer.wait_keyed(lambda text: len(text) > len("CQ DE AB1CD") + 2)
+        keyed = keyer.wait_keyed(lambda text: len(text) > len("CQ DE AB1CDET") + 2)
         app.key("Escape")
         time.sleep(2)
         after = keyer.events("keyed").decode()

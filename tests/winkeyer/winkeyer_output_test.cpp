@@ -44,28 +44,27 @@ private:
     std::string characters_;
 };
 
+// What the output tells of the paddles, in order: their characters, '|' when idle, '!' for a break-in.
 class RecordingPaddles : public OutputListener
 {
 public:
-    void paddleKeyed(char character) override
+    void paddleKeyed(char character) override { add(character); }
+    void paddlesIdle() override { add('|'); }
+    void brokenIn() override { add('!'); }
+    std::string events() const
     {
         std::scoped_lock lock(mutex_);
-        text_ += character;
+        return events_;
     }
-    void paddlesIdle() override { ++idles; }
-    void brokenIn() override { ++breakIns; }
-    std::string text() const
-    {
-        std::scoped_lock lock(mutex_);
-        return text_;
-    }
-
-    std::atomic<int> idles{0};
-    std::atomic<int> breakIns{0};
 
 private:
+    void add(char event)
+    {
+        std::scoped_lock lock(mutex_);
+        events_ += event;
+    }
     mutable std::mutex mutex_;
-    std::string text_;
+    std::string events_;
 };
 
 KeyingPiece pieceOf(const std::string &text)
@@ -205,9 +204,8 @@ TEST_F(WinKeyerOutputTest, PaddlesBreakInStopTheTextAndTheirSendingIsHeard)
     ASSERT_TRUE(finished());
     EXPECT_FALSE(keyed.get());
     EXPECT_EQ(keying::sendStopFlag, 1);
-    ASSERT_TRUE(keyer.waitFor([&] { return paddles.idles > 0; }));
-    EXPECT_EQ(paddles.text(), "K1ABC");
-    EXPECT_EQ(paddles.breakIns, 1);
+    ASSERT_TRUE(keyer.waitFor([&] { return paddles.events().ends_with("K1ABC|"); }));
+    EXPECT_EQ(paddles.events(), "!K1ABC|");
     EXPECT_EQ(progress.characters(), "C");
     EXPECT_EQ(keyer.clears, 0);
     EXPECT_EQ(linesWith(QStringLiteral("paddles broke in")), 1);
@@ -230,43 +228,28 @@ TEST_F(WinKeyerOutputTest, TheKeyersKeyDownReachesTheTimelineOutsidePractice)
     EXPECT_EQ(edgesSeen(), "");
 }
 
-struct KnobCase
+// The knob spans Keylark's speeds; followed, a move becomes Keylark's speed within Keylark's range. The
+// text keyed after each move has come back once the knob's byte has been read.
+TEST_F(WinKeyerOutputTest, KnobSetsKeylarksSpeedOnlyWhenFollowed)
 {
-    const char *name;
-    bool follows;
-    int turned; // the knob's byte, above its lowest speed
-    int wpm;    // Keylark's speed afterwards
-};
-
-class WinKeyerKnobTest : public WinKeyerOutputTest, public ::testing::WithParamInterface<KnobCase>
-{
-};
-
-// The knob spans Keylark's speeds; followed, a move becomes Keylark's speed, within Keylark's range. The
-// text keyed after the move has come back once the knob's byte has been read.
-TEST_P(WinKeyerKnobTest, KnobSetsKeylarksSpeedOnlyWhenFollowed)
-{
-    const KnobCase &c = GetParam();
-    store.setValue(KLKWpmKey, 12);
-    store.setValue(KLKWinKeyerFollowsKnobKey, c.follows);
     listenToTheKeyer();
     EXPECT_EQ(keyer.knobLowest, int(KLKWpmRange.minimum));
     EXPECT_EQ(keyer.knobLowest + keyer.knobRange, int(KLKWpmRange.maximum));
-    keyer.turnKnob(c.turned);
-    start(pieceOf("E"));
-    ASSERT_TRUE(finished());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(store.intValue(KLKWpmKey), c.wpm);
+    const struct
+    {
+        bool follows;
+        int turned; // the knob's byte, above its lowest speed
+        int wpm;    // Keylark's speed afterwards
+    } rows[] = {{false, 20, 40}, {true, 20, 25}, {true, 63, 40}, {true, 0, 5}, {false, 30, 5}};
+    for (const auto &row : rows) {
+        store.setValue(KLKWinKeyerFollowsKnobKey, row.follows);
+        keyer.turnKnob(row.turned);
+        start(pieceOf("E"));
+        ASSERT_TRUE(finished());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(store.intValue(KLKWpmKey), row.wpm) << row.follows << " " << row.turned;
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Knob, WinKeyerKnobTest, ::testing::Values(
-    KnobCase{"Ignored", false, 20, 12},
-    KnobCase{"Followed", true, 20, 25},
-    KnobCase{"FollowedToKeylarksFastest", true, 63, 40},
-    KnobCase{"FollowedToKeylarksSlowest", true, 0, 5}),
-    [](const auto &info) { return std::string(info.param.name); });
-// clang-format on
 
 enum class Fault { Silent, Unplugged };
 
