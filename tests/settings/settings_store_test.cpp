@@ -208,8 +208,9 @@ TEST(SettingsKeysTest, RegistrationHoldsExactlyTheDocumentedDefaults)
 {
     const QVariantHash defaults = registeredDefaults();
     // the keyer's, network keying's, practice, keyboard mode and sidetone's, the log's, the sent record's,
-    // the radio's and PTT's
-    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6 + 4);
+    // the radio's, PTT's and the WinKeyer's
+    EXPECT_EQ(defaults.size(), 8 + 3 + 5 + 3 + GROUPCOUNT + 6 + 4 + 1);
+    EXPECT_EQ(defaults.value(KLKWinKeyerFollowsKnobKey), QVariant(false));
     EXPECT_EQ(defaults.value(KLKKeyingOutputKey), QVariant(KLKSerialLineOutput));
     EXPECT_EQ(defaults.value(KLKRigctldPortKey), QVariant(qint64(4532)));
     EXPECT_EQ(defaults.value(KLKNetworkKeyingKey), QVariant(false));
