@@ -90,6 +90,8 @@ protected:
             std::scoped_lock lock(linesMutex);
             lines.append(diagnostic.line);
         });
+        output->setOutputListener(&paddles);
+        ASSERT_TRUE(timeline.subscribe(&edges));
         output->startUp(false);
     }
     void TearDown() override
@@ -100,15 +102,6 @@ protected:
         keying::sendStopFlag = 0;
     }
 
-    // The output as Keylark makes it: with the element timeline and a listener for the paddles.
-    void listenToTheKeyer()
-    {
-        output = std::make_unique<WinKeyerOutput>(store, quick, &timeline);
-        output->setOutputListener(&paddles);
-        output->startUp(false);
-        ASSERT_TRUE(timeline.subscribe(&edges));
-        ASSERT_TRUE(keyer.waitFor([&] { return keyer.hostOpen && keyer.knobRange != 0; }));
-    }
     std::string edgesSeen()
     {
         std::string seen;
@@ -140,7 +133,7 @@ protected:
     ElementTimeline timeline;
     TimelineQueue edges;
     RecordingPaddles paddles;
-    std::unique_ptr<WinKeyerOutput> output = std::make_unique<WinKeyerOutput>(store, quick);
+    std::unique_ptr<WinKeyerOutput> output = std::make_unique<WinKeyerOutput>(store, quick, &timeline);
     std::future<bool> keyed;
     mutable std::mutex linesMutex;
     QStringList lines;
@@ -194,7 +187,6 @@ TEST_F(WinKeyerOutputTest, EchoFollowsTheKeyerAndAStopClearsItsBuffer)
 // transmission stops, the console is told, and the paddles' characters and the keyer's pause are heard.
 TEST_F(WinKeyerOutputTest, PaddlesBreakInStopTheTextAndTheirSendingIsHeard)
 {
-    listenToTheKeyer();
     keyer.keying = false;
     start(pieceOf("CQ TEST"));
     ASSERT_TRUE(keyer.waitFor([&] { return keyer.written == "CQ TEST"; }));
@@ -215,7 +207,6 @@ TEST_F(WinKeyerOutputTest, PaddlesBreakInStopTheTextAndTheirSendingIsHeard)
 // practice line has the timeline, and the keyer's key-down stays out of it.
 TEST_F(WinKeyerOutputTest, TheKeyersKeyDownReachesTheTimelineOutsidePractice)
 {
-    listenToTheKeyer();
     KeyingPiece tune;
     tune.steps.push_back({KeyingStep::Kind::Tune, 1});
     start(tune);
@@ -232,14 +223,13 @@ TEST_F(WinKeyerOutputTest, TheKeyersKeyDownReachesTheTimelineOutsidePractice)
 // text keyed after each move has come back once the knob's byte has been read.
 TEST_F(WinKeyerOutputTest, KnobSetsKeylarksSpeedOnlyWhenFollowed)
 {
-    listenToTheKeyer();
+    ASSERT_TRUE(keyer.waitFor([&] { return keyer.knobRange != 0; }));
     EXPECT_EQ(keyer.knobLowest, int(KLKWpmRange.minimum));
     EXPECT_EQ(keyer.knobLowest + keyer.knobRange, int(KLKWpmRange.maximum));
     const struct
     {
         bool follows;
-        int turned; // the knob's byte, above its lowest speed
-        int wpm;    // Keylark's speed afterwards
+        int turned, wpm; // the knob's byte, above its lowest speed; Keylark's speed afterwards
     } rows[] = {{false, 20, 40}, {true, 20, 25}, {true, 63, 40}, {true, 0, 5}, {false, 30, 5}};
     for (const auto &row : rows) {
         store.setValue(KLKWinKeyerFollowsKnobKey, row.follows);
