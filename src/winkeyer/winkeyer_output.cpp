@@ -153,6 +153,7 @@ WinkeyerSettings WinKeyerOutput::settings() const
 {
     const double dah = KLKRatioRange.clamp(store_.doubleValue(KLKTimeDahKey));
     return {.wpm = int(KLKWpmRange.clamp(store_.intValue(KLKWpmKey))),
+            .weighting = 50 + weighting_ / 2,
             .ratio = std::clamp(int(std::lround(dah * 50 / 3)), 33, 66),
             .knobLowest = int(KLKWpmRange.minimum),
             .knobRange = int(KLKWpmRange.maximum - KLKWpmRange.minimum)};
@@ -166,6 +167,7 @@ bool WinKeyerOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress
     const auto started = std::chrono::steady_clock::now();
     if (piece.newSpeed)
         speedStep_ = 0;
+    weigh(piece.weighting);
     const int base = int(KLKWpmRange.clamp(piece.speed > 0 ? piece.speed : store_.intValue(KLKWpmKey)));
     const auto speed = [&] { return int(KLKWpmRange.clamp(double(base) + speedStep_)); };
     KeyerText text;
@@ -204,6 +206,15 @@ bool WinKeyerOutput::keyPiece(const KeyingPiece &piece, KeyingProgress &progress
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
     return whole && !stopRequested();
+}
+
+// The keyer's weighting is 50 at a dit as long as its gap; each step of it moves 2 % of a dit from the gap
+// to the element. The keyer keys one piece at a time, so the piece's weighting holds for it alone.
+void WinKeyerOutput::weigh(int weighting)
+{
+    weighting = std::clamp(weighting, -KeyingPiece::maxWeighting, KeyingPiece::maxWeighting);
+    if (weighting_.exchange(weighting) != weighting)
+        service_.configure(settings());
 }
 
 // Hands the text to the keyer and echoes each sign as the keyer echoes it, until the text ends. A stop

@@ -36,12 +36,12 @@ public:
     WinKeyerOutput(const WinKeyerOutput &) = delete;
     WinKeyerOutput &operator=(const WinKeyerOutput &) = delete;
 
-    Abilities abilities() const override { return {.stopsMidPiece = true, .tunes = true}; }
+    Abilities abilities() const override { return {.stopsMidPiece = true, .tunes = true, .weights = true}; }
     bool startUp(bool practising) override;
     bool begin() override;
     bool keyPiece(const KeyingPiece &piece, KeyingProgress &progress) override;
     void pausing(int) override {}
-    void end() override {}
+    void end() override { weigh(0); }
     void stop() override;
     void settingChanged(const QString &key, bool transmitting) override;
     void shutDown() override;
@@ -75,6 +75,7 @@ private:
     void textEnded(End end) override;
 
     WinkeyerSettings settings() const;
+    void weigh(int weighting);
     bool keyText(KeyerText text, KeyingProgress &progress);
     bool tune(int seconds);
     void hear(const Heard &event);
@@ -84,6 +85,7 @@ private:
     const WinkeyerTiming timing_;
     QString port_;
     std::atomic<int> speedStep_{0};
+    std::atomic<int> weighting_{0}; // the piece's, in percent of a dit moved from the gap to the element
     ElementTimeline *timeline_;
     std::atomic<OutputListener *> operator_{nullptr};
     bool keyDown_ = false; // as last published; on the service's thread

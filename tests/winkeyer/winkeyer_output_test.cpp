@@ -241,6 +241,23 @@ TEST_F(WinKeyerOutputTest, KnobSetsKeylarksSpeedOnlyWhenFollowed)
     }
 }
 
+// A logger's weighting goes to the keyer before the piece's text, and back to normal when the
+// transmission ends, so that the operator's paddles key unweighted.
+TEST_F(WinKeyerOutputTest, APiecesWeightingHoldsForThatPieceAlone)
+{
+    ASSERT_TRUE(keyer.waitFor([&] { return keyer.hostOpen; }));
+    KeyingPiece piece = pieceOf("TEST");
+    piece.weighting = 20;
+    start(piece);
+    ASSERT_TRUE(finished());
+    output->end();
+    const QByteArray normal("\x03\x32", 2), heavier("\x03\x3C", 2);
+    ASSERT_TRUE(
+        keyer.waitFor([&] { return keyer.received.lastIndexOf(normal) > keyer.received.indexOf("TEST"); }));
+    EXPECT_GT(keyer.received.indexOf("TEST"), keyer.received.indexOf(heavier));
+    EXPECT_GE(keyer.received.indexOf(heavier), 0);
+}
+
 enum class Fault { Silent, Unplugged };
 
 class WinKeyerOutputFaultTest : public WinKeyerOutputTest, public ::testing::WithParamInterface<Fault>
