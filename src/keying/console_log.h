@@ -16,10 +16,10 @@ public:
     virtual void lineInClear() = 0;
     // A line of the operator's paddle sending: its prompt (stamp and mark), then its characters, which the
     // console does not narrate as Keylark's sending.
-    virtual void appendPaddlePrompt(const QString &text) { appendPrompt(text); }
-    virtual void appendPaddleText(const QString &text) { appendText(text); }
+    virtual void appendPaddlePrompt(const QString &text) = 0;
+    virtual void appendPaddleText(const QString &text) = 0;
     // The paddles broke into Keylark's text and stopped the transmission.
-    virtual void brokenIn() {}
+    virtual void brokenIn() = 0;
 };
 
 // Finds the console at the moment of a log call; yields nullptr while no console exists.

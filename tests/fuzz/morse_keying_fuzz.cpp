@@ -64,6 +64,9 @@ public:
     void appendText(const QString &text) override { echo += text; }
     void appendPrompt(const QString &) override { prompts += echo.isEmpty() ? 1 : 100; }
     void lineInClear() override { ++clears; }
+    void appendPaddlePrompt(const QString &text) override { appendPrompt(text); }
+    void appendPaddleText(const QString &text) override { appendText(text); }
+    void brokenIn() override {}
 
     QString echo;
     int prompts = 0, clears = 0;

@@ -235,6 +235,8 @@ public:
     void appendText(const QString &text) override { record(QStringLiteral("text:") + text); }
     void appendPrompt(const QString &text) override { record(QStringLiteral("prompt:") + text); }
     void lineInClear() override { record(QStringLiteral("clear")); }
+    void appendPaddlePrompt(const QString &text) override { appendPrompt(text); }
+    void appendPaddleText(const QString &text) override { appendText(text); }
     void brokenIn() override { record(QStringLiteral("brokenIn")); }
 
     QStringList calls() const
