@@ -88,27 +88,55 @@ void ConsoleLogView::flush()
         insertRuns();
 }
 
-// One edit for the frame: one layout, one trim of the scroll-back and one repaint.
+// What came in a frame goes in at once, in as few edits as the lines it holds.
 void ConsoleLogView::insertRuns()
 {
-    QTextCursor cursor(view_.document());
-    cursor.movePosition(QTextCursor::End);
-    const bool following = !view_.hasFocus() || view_.textCursor().position() == cursor.position();
+    QTextCursor end(view_.document());
+    end.movePosition(QTextCursor::End);
+    const bool following = !view_.hasFocus() || view_.textCursor().position() == end.position();
     QTextCharFormat muted;
     muted.setForeground(ReadableColours::muted(view_.palette(), QPalette::Base, QPalette::Text));
-    cursor.beginEditBlock();
-    for (const Run &run : std::exchange(pending_, {}))
-        cursor.insertText(run.text, run.prompt ? muted : QTextCharFormat());
-    cursor.endEditBlock();
-    keepShapes(cursor.block());
+    bool lineOpen = false; // a line break not yet written
+    for (const Run &run : std::exchange(pending_, {})) {
+        const QTextCharFormat format = run.prompt ? muted : QTextCharFormat();
+        const QStringList pieces = run.text.split(u'\n');
+        for (qsizetype index = 0; index < pieces.size(); ++index) {
+            if (index > 0 && std::exchange(lineOpen, true))
+                startLine(end, QString(), QTextCharFormat());
+            if (pieces[index].isEmpty())
+                continue;
+            if (std::exchange(lineOpen, false))
+                startLine(end, pieces[index], format);
+            else
+                end.insertText(pieces[index], format);
+        }
+    }
+    if (lineOpen)
+        startLine(end, QString(), QTextCharFormat());
+    keepShapes(end.block());
     // The caret goes to the end and any selection of the operator's is dropped, as typed input would;
     // but while the operator reads the log from the keyboard the caret stays where they read.
     if (!following)
         return;
     const QTextCursor caret = view_.textCursor();
-    if (caret.hasSelection() || caret.position() != cursor.position())
-        view_.setTextCursor(cursor);
+    if (caret.hasSelection() || caret.position() != end.position())
+        view_.setTextCursor(end);
     view_.ensureCursorVisible();
+}
+
+// A new line goes in by the view's own append, which trims the scroll-back and scrolls what is shown
+// without repainting it all, with its first text in the format the line begins with: a format changed
+// at the start of a line would repaint the whole view again. The append takes the caret's format, which
+// would recolour a selection of the operator's; and it adds no line to an empty log.
+void ConsoleLogView::startLine(QTextCursor &end, const QString &text, const QTextCharFormat &format)
+{
+    if (view_.document()->isEmpty() || view_.textCursor().hasSelection()) {
+        end.insertText(u'\n' + text, format);
+        return;
+    }
+    view_.setCurrentCharFormat(format);
+    view_.appendPlainText(text);
+    end.movePosition(QTextCursor::End);
 }
 
 void ConsoleLogView::setText(const QString &text)

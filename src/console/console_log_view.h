@@ -6,6 +6,8 @@
 #include <QTimer>
 
 class QPlainTextEdit;
+class QTextCharFormat;
+class QTextCursor;
 class QWidget;
 class SettingsStore;
 class StatusReport;
@@ -48,6 +50,7 @@ private:
     void restoreFont();
     void applyScrollBack();
     void insertRuns();
+    void startLine(QTextCursor &end, const QString &text, const QTextCharFormat &format);
 
     QPlainTextEdit &view_;
     QWidget &typing_;

@@ -285,6 +285,19 @@ TEST_F(ConsoleLogTest, TextGatheredForAFrameShowsAsItWasSent)
     EXPECT_EQ(log()->document()->blockCount(), 100);
 }
 
+TEST_F(ConsoleLogTest, ANewLineLeavesTheOperatorsSelectionItsColour)
+{
+    console->logRelay().appendText(QStringLiteral("CQ TEST"));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("CQ TEST"));
+    QTextCursor selection = log()->textCursor();
+    selection.setPosition(0);
+    selection.setPosition(2, QTextCursor::KeepAnchor);
+    log()->setTextCursor(selection);
+    console->logRelay().appendText(QStringLiteral("\n"));
+    console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
+    EXPECT_EQ(marked(*log()->document()), QStringLiteral("CQ TEST\n[12:00:00  ]"));
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
