@@ -37,8 +37,8 @@ QFont defaultFont()
 // painted once.
 constexpr std::chrono::milliseconds logFrame{20};
 
-// The blocks the log shows as they arrive keep their shaped glyphs, so that a repaint only draws them; the
-// older ones are shaped again when the operator scrolls back to them.
+// The lines keep their shaped glyphs, so that a repaint only draws them: under a kilobyte a line, bounded
+// by the scroll-back. Lines set all at once are shaped again when shown, but for the newest.
 constexpr int logCachedBlocks = 64;
 
 void keepShapes(QTextBlock block)
