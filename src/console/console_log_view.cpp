@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
@@ -32,6 +33,23 @@ QFont defaultFont()
     return font;
 }
 
+// Short enough that no reader sees the wait, long enough that a burst of characters is laid out and
+// painted once.
+constexpr std::chrono::milliseconds logFrame{20};
+
+// The lines keep their shaped glyphs, so that a repaint only draws them: under a kilobyte a line, bounded
+// by the scroll-back. Lines set all at once are shaped again when shown, but for the newest.
+constexpr int logCachedBlocks = 64;
+
+void keepShapes(QTextBlock block)
+{
+    for (int kept = 0; block.isValid() && kept < logCachedBlocks; ++kept, block = block.previous()) {
+        if (block.layout()->cacheEnabled())
+            return;
+        block.layout()->setCacheEnabled(true);
+    }
+}
+
 } // namespace
 
 ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store,
@@ -39,6 +57,10 @@ ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsSt
     : QObject(parent), view_(view), typing_(typing), store_(store), status_(status)
 {
     view_.installEventFilter(this);
+    view_.viewport()->installEventFilter(this);
+    frame_.setSingleShot(true);
+    frame_.setInterval(logFrame);
+    connect(&frame_, &QTimer::timeout, this, &ConsoleLogView::flush);
     connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == KLKConsoleScrollBackKey)
             applyScrollBack();
@@ -49,23 +71,78 @@ ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsSt
 
 void ConsoleLogView::insertAtEnd(const QString &text, bool prompt)
 {
-    QTextCursor cursor(view_.document());
-    cursor.movePosition(QTextCursor::End);
-    const bool following = !view_.hasFocus() || view_.textCursor().position() == cursor.position();
-    QTextCharFormat format;
+    if (!pending_.isEmpty() && pending_.constLast().prompt == prompt)
+        pending_.last().text += text;
+    else
+        pending_.append({text, prompt});
     if (prompt)
-        format.setForeground(ReadableColours::muted(view_.palette(), QPalette::Base, QPalette::Text));
-    cursor.insertText(text, format);
+        flush();
+    else if (!frame_.isActive())
+        frame_.start();
+}
+
+void ConsoleLogView::flush()
+{
+    frame_.stop();
+    if (!pending_.isEmpty())
+        insertRuns();
+}
+
+// What came in a frame goes in at once, in as few edits as the lines it holds.
+void ConsoleLogView::insertRuns()
+{
+    QTextCursor end(view_.document());
+    end.movePosition(QTextCursor::End);
+    const bool following = !view_.hasFocus() || view_.textCursor().position() == end.position();
+    QTextCharFormat muted;
+    muted.setForeground(ReadableColours::muted(view_.palette(), QPalette::Base, QPalette::Text));
+    bool lineOpen = false; // a line break not yet written
+    for (const Run &run : std::exchange(pending_, {})) {
+        const QTextCharFormat format = run.prompt ? muted : QTextCharFormat();
+        const QStringList pieces = run.text.split(u'\n');
+        for (qsizetype index = 0; index < pieces.size(); ++index) {
+            if (index > 0 && std::exchange(lineOpen, true))
+                startLine(end, QString(), QTextCharFormat());
+            if (pieces[index].isEmpty())
+                continue;
+            if (std::exchange(lineOpen, false))
+                startLine(end, pieces[index], format);
+            else
+                end.insertText(pieces[index], format);
+        }
+    }
+    if (lineOpen)
+        startLine(end, QString(), QTextCharFormat());
+    keepShapes(end.block());
     // The caret goes to the end and any selection of the operator's is dropped, as typed input would;
     // but while the operator reads the log from the keyboard the caret stays where they read.
     if (!following)
         return;
-    view_.setTextCursor(cursor);
+    const QTextCursor caret = view_.textCursor();
+    if (caret.hasSelection() || caret.position() != end.position())
+        view_.setTextCursor(end);
     view_.ensureCursorVisible();
+}
+
+// A new line goes in by the view's own append, which trims the scroll-back and scrolls what is shown
+// without repainting it all, with its first text in the format the line begins with: a format changed
+// at the start of a line would repaint the whole view again. The append takes the caret's format, which
+// would recolour a selection of the operator's; and it adds no line to an empty log.
+void ConsoleLogView::startLine(QTextCursor &end, const QString &text, const QTextCharFormat &format)
+{
+    if (view_.document()->isEmpty() || view_.textCursor().hasSelection()) {
+        end.insertText(u'\n' + text, format);
+        return;
+    }
+    view_.setCurrentCharFormat(format);
+    view_.appendPlainText(text);
+    end.movePosition(QTextCursor::End);
 }
 
 void ConsoleLogView::setText(const QString &text)
 {
+    frame_.stop();
+    pending_.clear();
     view_.setPlainText(text);
 }
 
@@ -81,6 +158,10 @@ void ConsoleLogView::applyScrollBack()
 // the input line.
 bool ConsoleLogView::eventFilter(QObject *watched, QEvent *event)
 {
+    // What the operator reads, selects or copies is all there is.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
+        event->type() == QEvent::ContextMenu)
+        flush();
     if (watched != &view_ || event->type() != QEvent::KeyPress)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
@@ -143,6 +224,7 @@ void ConsoleLogView::saveLogAs()
 // The whole file or nothing: a failed save leaves an earlier file of that name as it was.
 bool ConsoleLogView::saveLog(const QString &path)
 {
+    flush();
     QString text = view_.toPlainText();
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
         text += QLatin1Char('\n');

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QPlainTextEdit;
+class QTextCharFormat;
+class QTextCursor;
 class QWidget;
 class SettingsStore;
 class StatusReport;
@@ -20,8 +24,11 @@ public:
     ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store, StatusReport &status,
                    QObject *parent = nullptr);
 
-    // Adds text at the end; a prompt in a muted colour.
+    // Adds text at the end; a prompt in a muted colour. Text shows within a screen frame, together with
+    // whatever else came in that frame; a prompt, and all before it, at once.
     void insertAtEnd(const QString &text, bool prompt);
+    // Shows at once what waits for the next frame.
+    void flush();
     void setText(const QString &text);
     // Writes the log as shown to the file at path; false, and said in the status bar, when it could not.
     bool saveLog(const QString &path);
@@ -34,11 +41,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct Run
+    {
+        QString text;
+        bool prompt;
+    };
+
     void restoreFont();
     void applyScrollBack();
+    void insertRuns();
+    void startLine(QTextCursor &end, const QString &text, const QTextCharFormat &format);
 
     QPlainTextEdit &view_;
     QWidget &typing_;
     SettingsStore &store_;
     StatusReport &status_;
+    QList<Run> pending_;
+    QTimer frame_;
 };

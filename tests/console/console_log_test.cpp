@@ -9,8 +9,10 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <cerrno>
@@ -21,9 +23,25 @@ namespace {
 
 using ConsoleLogTest = ConsoleFixture;
 
+// The log's text with each run in the muted colour in brackets.
+QString marked(const QTextDocument &document)
+{
+    QStringList lines;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QString text;
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const bool muted = fragment.fragment().charFormat().hasProperty(QTextFormat::ForegroundBrush);
+            text += muted ? u'[' + fragment.fragment().text() + u']' : fragment.fragment().text();
+        }
+        lines << text;
+    }
+    return lines.join(u'\n').replace(QStringLiteral("]["), QString());
+}
+
 TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
 {
     console->logRelay().appendText(QStringLiteral("hello world"));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("hello world"));
     QTextCursor selection = log()->textCursor();
     selection.setPosition(0);
     selection.setPosition(5, QTextCursor::KeepAnchor);
@@ -32,10 +50,12 @@ TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
 
     console->logRelay().appendText(QStringLiteral("!"));
     console->logRelay().appendText(QString());
+    console->logRelay().appendText(QStringLiteral("\n"));
+    console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
 
-    EXPECT_EQ(log()->toPlainText(), QStringLiteral("hello world!"));
+    EXPECT_EQ(marked(*log()->document()), QStringLiteral("hello world!\n[12:00:00  ]"));
     EXPECT_FALSE(log()->textCursor().hasSelection());
-    EXPECT_EQ(log()->textCursor().position(), 12);
+    EXPECT_EQ(log()->textCursor().position(), 23);
 }
 
 TEST_F(ConsoleLogTest, OperatorCannotTypeIntoTheLog)
@@ -76,7 +96,7 @@ TEST_F(ConsoleLogTest, LineInClearFromTheWorkerEmptiesOnlyTheInputLine)
     lineIn()->setText(QStringLiteral("TEST"));
     std::thread([this] { console->logRelay().lineInClear(); }).join();
     EXPECT_EVENTUALLY(lineIn()->text().isEmpty());
-    EXPECT_EQ(log()->toPlainText(), QStringLiteral("CQ"));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("CQ"));
 }
 
 TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
@@ -93,7 +113,7 @@ TEST_F(ConsoleLogTest, ClearDuringATransmissionEmptiesTheLogButDoesNotStopIt)
     EXPECT_EQ(recorder->clears, 1);
     EXPECT_EQ(recorder->stops, 0);
     console->logRelay().appendText(QStringLiteral("Q"));
-    EXPECT_EQ(log()->toPlainText(), QStringLiteral("Q"));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("Q"));
 }
 
 TEST_F(ConsoleLogTest, LogUsesAFixedPitchFont)
@@ -204,9 +224,9 @@ TEST_P(ScrollBackTest, KeepsTheNewestLines)
 {
     const ScrollBackCase &c = GetParam();
     appendPasses(console, 0, c.passes);
+    EXPECT_EVENTUALLY_EQ(line(log(), c.kept - 1), QStringLiteral("12:00:00  PASS %1").arg(c.passes - 1));
     EXPECT_EQ(log()->document()->blockCount(), c.kept);
     EXPECT_EQ(line(log(), 0), QStringLiteral("12:00:00  PASS %1").arg(c.passes - c.kept));
-    EXPECT_EQ(line(log(), c.kept - 1), QStringLiteral("12:00:00  PASS %1").arg(c.passes - 1));
     EXPECT_EQ(log()->textCursor().position(), log()->document()->characterCount() - 1);
 }
 
@@ -225,11 +245,46 @@ INSTANTIATE_TEST_SUITE_P(Log, ScrollBackTest,
 TEST_F(ConsoleLogTest, ASmallerScrollBackDropsTheOldestLinesAtOnce)
 {
     appendPasses(console, 0, 500);
+    EXPECT_EVENTUALLY_EQ(line(log(), 499), QStringLiteral("12:00:00  PASS 499"));
     store->setValue(KLKConsoleScrollBackKey, qint64(200));
     EXPECT_EQ(log()->document()->blockCount(), 200);
     EXPECT_EQ(line(log(), 0), QStringLiteral("12:00:00  PASS 300"));
     appendPasses(console, 500, 1);
-    EXPECT_EQ(line(log(), 199), QStringLiteral("12:00:00  PASS 500"));
+    EXPECT_EVENTUALLY_EQ(line(log(), 199), QStringLiteral("12:00:00  PASS 500"));
+}
+
+// Text gathered for a frame shows as it was sent piece by piece: the same characters in the same order,
+// the prompts and coloured text muted, the same newest lines kept; and a burst goes in as one edit.
+TEST_F(ConsoleLogTest, TextGatheredForAFrameShowsAsItWasSent)
+{
+    store->setValue(KLKConsoleScrollBackKey, qint64(100));
+    QSignalSpy edits(log()->document(), &QTextDocument::contentsChange);
+    for (QChar character : QStringLiteral("CQ CQ DE AB1CD AB1CD K"))
+        console->logRelay().appendText(QString(character));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("CQ CQ DE AB1CD AB1CD K"));
+    EXPECT_EQ(edits.count(), 1);
+
+    QString sent = QStringLiteral("CQ CQ DE AB1CD AB1CD K");
+    for (int pass = 0; pass < 130; ++pass) {
+        const QString prompt = QStringLiteral("12:%1:00  ").arg(pass % 60, 2, 10, QLatin1Char('0'));
+        console->logRelay().appendText(QStringLiteral("\n"));
+        console->logRelay().appendPrompt(prompt);
+        sent += QStringLiteral("\n[") + prompt + u']';
+        for (QChar character : QStringLiteral("TEST %1").arg(pass)) {
+            console->logRelay().appendText(QString(character));
+            sent += character;
+        }
+        if (pass % 3 == 0) {
+            console->logRelay().appendTextWithColor(QStringLiteral(" paddle"));
+            console->logRelay().appendText(QStringLiteral("."));
+            sent += QStringLiteral("[ paddle].");
+        }
+        if (pass % 7 == 0) // now and then a frame passes in the middle of a line
+            QTest::qWait(30);
+    }
+    const QStringList kept = sent.split(u'\n').mid(31);
+    EXPECT_EVENTUALLY_EQ(marked(*log()->document()), kept.join(u'\n'));
+    EXPECT_EQ(log()->document()->blockCount(), 100);
 }
 
 QByteArray readAll(const QString &path)
