@@ -5,6 +5,7 @@
 #include "status/status_report.h"
 #include "widgets/inner_control_names.h"
 #include "widgets/readable_colours.h"
+#include "widgets/steady_scroll_bar.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -56,6 +57,7 @@ ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsSt
                                StatusReport &status, QObject *parent)
     : QObject(parent), view_(view), typing_(typing), store_(store), status_(status)
 {
+    view_.setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     view_.installEventFilter(this);
     view_.viewport()->installEventFilter(this);
     frame_.setSingleShot(true);

@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -38,6 +39,18 @@ QString marked(const QTextDocument &document)
     return lines.join(u'\n').replace(QStringLiteral("]["), QString());
 }
 
+// Counts the paint events a widget receives.
+struct PaintCount : QObject
+{
+    explicit PaintCount(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
 TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
 {
     console->logRelay().appendText(QStringLiteral("hello world"));
@@ -53,7 +66,7 @@ TEST_F(ConsoleLogTest, AppendGoesToTheEndAndDropsTheOperatorsSelection)
     console->logRelay().appendText(QStringLiteral("\n"));
     console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
 
-    EXPECT_EQ(marked(*log()->document()), QStringLiteral("hello world!\n[12:00:00  ]"));
+    EXPECT_EVENTUALLY_EQ(marked(*log()->document()), QStringLiteral("hello world!\n[12:00:00  ]"));
     EXPECT_FALSE(log()->textCursor().hasSelection());
     EXPECT_EQ(log()->textCursor().position(), 23);
 }
@@ -285,6 +298,26 @@ TEST_F(ConsoleLogTest, TextGatheredForAFrameShowsAsItWasSent)
     const QStringList kept = sent.split(u'\n').mid(31);
     EXPECT_EVENTUALLY_EQ(marked(*log()->document()), kept.join(u'\n'));
     EXPECT_EQ(log()->document()->blockCount(), 100);
+}
+
+// A full log that takes a line and drops its oldest leaves the slider where it was, so its scroll bar does
+// not repaint.
+TEST_F(ConsoleLogTest, AFullLogKeepsItsScrollBarStill)
+{
+    store->setValue(KLKConsoleScrollBackKey, qint64(100));
+    appendPasses(console, 0, 100);
+    EXPECT_EVENTUALLY_EQ(line(log(), 99), QStringLiteral("12:00:00  PASS 99"));
+    QTest::qWait(50);
+    QScrollBar *bar = log()->verticalScrollBar();
+    PaintCount barPaints(bar);
+    for (int pass = 100; pass < 110; ++pass) {
+        appendPasses(console, pass, 1);
+        EXPECT_EVENTUALLY_EQ(line(log(), 99), QStringLiteral("12:00:00  PASS %1").arg(pass));
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(barPaints.count, 0);
+    bar->setValue(bar->minimum());
+    EXPECT_EVENTUALLY(barPaints.count > 0);
 }
 
 QByteArray readAll(const QString &path)
