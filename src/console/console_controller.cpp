@@ -13,6 +13,7 @@
 #include "console/keyer_commands.h"
 #include "console/keyer_panel.h"
 #include "console/message_group_tabs.h"
+#include "console/screen_frame.h"
 #include "console/state_badge.h"
 #include "settings/setting_binding.h"
 #include "settings/settings_keys.h"
@@ -79,9 +80,10 @@ void ConsoleController::makeParts()
     statusBar_ = std::make_unique<ConsoleStatusBar>(*statusBar(), *ui_->mainColumn, *textViewOutlet,
                                                     *lineInOutlet, status_, store_);
     narration_ = std::make_unique<ConsoleNarration>(*new Announcer(statusBar()));
-    keyLamp_ = std::make_unique<KeyLamp>(keyer_.elementTimeline(), *ui_->keyLamp);
+    screenFrame_ = std::make_unique<ScreenFrame>();
+    keyLamp_ = std::make_unique<KeyLamp>(keyer_.elementTimeline(), *ui_->keyLamp, *screenFrame_);
     keyboard_ = std::make_unique<KeyboardEntry>(*lineInOutlet, keyer_, store_);
-    log_ = std::make_unique<ConsoleLogView>(*textViewOutlet, *lineInOutlet, store_, status_);
+    log_ = std::make_unique<ConsoleLogView>(*textViewOutlet, *lineInOutlet, *screenFrame_, store_, status_);
     clock_ = std::make_unique<ConsoleClock>(*ui_->clockLabel);
     badge_ = std::make_unique<StateBadge>(*ui_->sendingIndicator, keyer_);
     functionKeys_ = std::make_unique<FunctionKeyPad>(

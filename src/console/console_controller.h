@@ -29,6 +29,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class ScreenFrame;
 class SettingBinding;
 class SettingsStore;
 class StateBadge;
@@ -133,6 +134,7 @@ private:
     std::unique_ptr<ConsoleLogRelay> logRelay_;
     std::unique_ptr<ConsoleStatusBar> statusBar_;
     std::unique_ptr<ConsoleNarration> narration_;
+    std::unique_ptr<ScreenFrame> screenFrame_;
     std::unique_ptr<ConsoleLogView> log_;
     std::unique_ptr<ConsoleClock> clock_;
     std::unique_ptr<StateBadge> badge_;

@@ -1,5 +1,6 @@
 #include "console/console_log_view.h"
 
+#include "console/screen_frame.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "status/status_report.h"
@@ -34,10 +35,6 @@ QFont defaultFont()
     return font;
 }
 
-// Short enough that no reader sees the wait, long enough that a burst of characters is laid out and
-// painted once.
-constexpr std::chrono::milliseconds logFrame{20};
-
 // The lines keep their shaped glyphs, so that a repaint only draws them: under a kilobyte a line, bounded
 // by the scroll-back. Lines set all at once are shaped again when shown, but for the newest.
 constexpr int logCachedBlocks = 64;
@@ -53,16 +50,14 @@ void keepShapes(QTextBlock block)
 
 } // namespace
 
-ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store,
-                               StatusReport &status, QObject *parent)
-    : QObject(parent), view_(view), typing_(typing), store_(store), status_(status)
+ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, ScreenFrame &frame,
+                               SettingsStore &store, StatusReport &status, QObject *parent)
+    : QObject(parent), view_(view), typing_(typing), store_(store), status_(status), frame_(frame)
 {
     view_.setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     view_.installEventFilter(this);
     view_.viewport()->installEventFilter(this);
-    frame_.setSingleShot(true);
-    frame_.setInterval(logFrame);
-    connect(&frame_, &QTimer::timeout, this, &ConsoleLogView::flush);
+    connect(&frame_, &ScreenFrame::ended, this, &ConsoleLogView::flush);
     connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == KLKConsoleScrollBackKey)
             applyScrollBack();
@@ -77,15 +72,11 @@ void ConsoleLogView::insertAtEnd(const QString &text, bool prompt)
         pending_.last().text += text;
     else
         pending_.append({text, prompt});
-    if (prompt)
-        flush();
-    else if (!frame_.isActive())
-        frame_.start();
+    frame_.request();
 }
 
 void ConsoleLogView::flush()
 {
-    frame_.stop();
     if (!pending_.isEmpty())
         insertRuns();
 }
@@ -143,7 +134,6 @@ void ConsoleLogView::startLine(QTextCursor &end, const QString &text, const QTex
 
 void ConsoleLogView::setText(const QString &text)
 {
-    frame_.stop();
     pending_.clear();
     view_.setPlainText(text);
 }

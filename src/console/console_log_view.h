@@ -3,12 +3,12 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class QPlainTextEdit;
 class QTextCharFormat;
 class QTextCursor;
 class QWidget;
+class ScreenFrame;
 class SettingsStore;
 class StatusReport;
 
@@ -20,14 +20,14 @@ class ConsoleLogView : public QObject
     Q_OBJECT
 
 public:
-    // typing: where the keys typed in the log go.
-    ConsoleLogView(QPlainTextEdit &view, QWidget &typing, SettingsStore &store, StatusReport &status,
-                   QObject *parent = nullptr);
+    // typing: where the keys typed in the log go; frame: when what was added shows.
+    ConsoleLogView(QPlainTextEdit &view, QWidget &typing, ScreenFrame &frame, SettingsStore &store,
+                   StatusReport &status, QObject *parent = nullptr);
 
-    // Adds text at the end; a prompt in a muted colour. Text shows within a screen frame, together with
-    // whatever else came in that frame; a prompt, and all before it, at once.
+    // Adds text at the end; a prompt in a muted colour. Text shows when the screen frame ends, together
+    // with whatever else came in that frame.
     void insertAtEnd(const QString &text, bool prompt);
-    // Shows at once what waits for the next frame.
+    // Shows at once what waits for the frame's end.
     void flush();
     void setText(const QString &text);
     // Writes the log as shown to the file at path; false, and said in the status bar, when it could not.
@@ -56,6 +56,6 @@ private:
     QWidget &typing_;
     SettingsStore &store_;
     StatusReport &status_;
+    ScreenFrame &frame_;
     QList<Run> pending_;
-    QTimer frame_;
 };

@@ -175,6 +175,7 @@ TEST_P(ConsoleColoursTest, TimestampsReadWellOnTheLog)
     if (GetParam().highContrast)
         look.highContrast();
     console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
+    EXPECT_EVENTUALLY_EQ(log()->toPlainText(), QStringLiteral("12:00:00  "));
     const QColor stamp = log()->document()->firstBlock().begin().fragment().charFormat().foreground().color();
     EXPECT_GE(WindowFit::contrast(stamp, log()->palette().color(QPalette::Base)), 4.5)
         << stamp.name().toStdString();

@@ -300,21 +300,24 @@ TEST_F(ConsoleLogTest, TextGatheredForAFrameShowsAsItWasSent)
     EXPECT_EQ(log()->document()->blockCount(), 100);
 }
 
-// A full log that takes a line and drops its oldest leaves the slider where it was, so its scroll bar does
-// not repaint.
-TEST_F(ConsoleLogTest, AFullLogKeepsItsScrollBarStill)
+// A pass's time and its first character arrive one after the other and show in one repaint; and a full
+// log that takes a line and drops its oldest leaves the slider where it was, so its scroll bar does not
+// repaint.
+TEST_F(ConsoleLogTest, APassShowsInOneRepaintAndAFullLogKeepsItsScrollBarStill)
 {
     store->setValue(KLKConsoleScrollBackKey, qint64(100));
     appendPasses(console, 0, 100);
     EXPECT_EVENTUALLY_EQ(line(log(), 99), QStringLiteral("12:00:00  PASS 99"));
     QTest::qWait(50);
     QScrollBar *bar = log()->verticalScrollBar();
+    PaintCount textPaints(log()->viewport());
     PaintCount barPaints(bar);
     for (int pass = 100; pass < 110; ++pass) {
         appendPasses(console, pass, 1);
         EXPECT_EVENTUALLY_EQ(line(log(), 99), QStringLiteral("12:00:00  PASS %1").arg(pass));
     }
     QTest::qWait(50);
+    EXPECT_EQ(textPaints.count, 10);
     EXPECT_EQ(barPaints.count, 0);
     bar->setValue(bar->minimum());
     EXPECT_EVENTUALLY(barPaints.count > 0);
