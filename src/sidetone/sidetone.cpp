@@ -77,7 +77,6 @@ Sidetone::Sidetone(ElementTimeline &timeline, SettingsStore &store, std::unique_
     for (const QString &key : {KLKSidetoneKey, KLKSidetonePitchKey, KLKSidetoneVolumeKey})
         followSettings(key);
     connect(&store_, &SettingsStore::changed, this, &Sidetone::followSettings);
-    timeline_.subscribe(&state_->queue);
     std::thread(&Sidetone::run, state_).detach();
 }
 
@@ -99,12 +98,26 @@ std::size_t Sidetone::dropped() const
 // Read here on the interface thread and handed over whole: the audio thread never waits for the store.
 void Sidetone::followSettings(const QString &key)
 {
-    if (key == KLKSidetoneKey)
+    if (key == KLKSidetoneKey) {
         state_->enabled = store_.boolValue(KLKSidetoneKey);
-    else if (key == KLKSidetonePitchKey)
+        listen(state_->enabled);
+    } else if (key == KLKSidetonePitchKey)
         state_->pitch = int(KLKSidetonePitchRange.clamp(store_.intValue(KLKSidetonePitchKey)));
     else if (key == KLKSidetoneVolumeKey)
         state_->volume = int(KLKSidetoneVolumeRange.clamp(store_.intValue(KLKSidetoneVolumeKey)));
+}
+
+// The sidetone hears the timeline only while it is on, so that switched off it costs the worker's edges
+// nothing and wakes no thread.
+void Sidetone::listen(bool on)
+{
+    if (on == listening_)
+        return;
+    if (on)
+        listening_ = timeline_.subscribe(&state_->queue);
+    else
+        timeline_.unsubscribe(&state_->queue);
+    listening_ = listening_ && on;
 }
 
 void Sidetone::run(std::shared_ptr<State> state)

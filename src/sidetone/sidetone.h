@@ -46,8 +46,10 @@ private:
 
     static void run(std::shared_ptr<State> state);
     void followSettings(const QString &key);
+    void listen(bool on);
 
     ElementTimeline &timeline_;
     SettingsStore &store_;
     std::shared_ptr<State> state_;
+    bool listening_ = false;
 };
