@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <thread>
@@ -209,6 +211,19 @@ TEST_F(SidetoneTest, SwitchedOffItIsSilentAndHoldsNoDevice)
     timeline.publish({KeyEvent::Edge::Down, clock.now(), 60'000'000});
     std::this_thread::sleep_for(300ms); // the audio thread's idle look comes every 200 ms
     EXPECT_EQ(output->opens, 0);
+    // Nor does it follow the timeline, so that the worker's edges wake no thread of its; switched on, it
+    // does.
+    const auto placesLeft = [this] {
+        std::array<TimelineQueue, ElementTimeline::maxListeners> queues;
+        const auto taken =
+            std::count_if(queues.begin(), queues.end(), [this](auto &q) { return timeline.subscribe(&q); });
+        for (TimelineQueue &queue : queues)
+            timeline.unsubscribe(&queue);
+        return taken;
+    };
+    EXPECT_EQ(placesLeft(), ElementTimeline::maxListeners);
+    store->setValue(KLKSidetoneKey, true);
+    EXPECT_EQ(placesLeft(), ElementTimeline::maxListeners - 1);
 }
 
 // Off and on again, the sidetone plays again at once, not only when a missing device would be tried again.
