@@ -20,7 +20,7 @@ using namespace keying;
 Transmission::Transmission(SettingsStore &store, ConsoleLookup console, WaitClock *clock)
     : store_(store), clock_(clock ? *clock : WaitClock::system()),
       echo_(std::move(console), [this] { stopByPaddles(); }),
-      practice_(store_, std::make_unique<PracticeLine>(), clock_, timeline_)
+      practice_(store_, std::make_unique<PracticeLine>(), clock_, timeline_), workers_(clock == nullptr)
 {
 }
 

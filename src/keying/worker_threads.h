@@ -15,7 +15,11 @@
 class WorkerThreads
 {
 public:
-    WorkerThreads() = default;
+    // SCHED_FIFO priority, below the sidetone's audio thread.
+    static constexpr int realTimePriority = 2;
+
+    // realTime: the workers run in real time where the system allows it.
+    explicit WorkerThreads(bool realTime = false) : realTime_(realTime) {}
     WorkerThreads(const WorkerThreads &) = delete;
     WorkerThreads &operator=(const WorkerThreads &) = delete;
 
@@ -37,6 +41,7 @@ private:
     void reap();
     void reapFinished();
 
+    const bool realTime_;
     std::mutex mutex_;
     std::list<Worker> workers_;
     QObject reaper_; // on the thread that made the workers
