@@ -7,6 +7,11 @@ beside each row: the machine is shared, so absolute figures are noisy.
 
 Target: Keylark's median edge error at most 0.02 ms, its p99 at most the reference's, drift below 0.1 ms.
 
+While Keylark keys, a watcher process sleeps 5 ms at a time and notes every wake-up more than 2 ms late: a
+stall of the whole machine (on a virtual machine, a processor the host did not run). Each place where one of
+Keylark's edges came more than 2 ms later than the edge before it (against the ideal timeline) is counted,
+and whether the watcher was stalled at that moment too.
+
 Usage: program_timing.py KEYLARK [--words N] [--runs N]
 Needs fakeline ($KEYLARK_FAKELINE_DIR, else ../shared/tools/fakeline beside the checkout), Xvfb, xdotool,
 dbus-daemon and pulseaudio; skips (exit 0, says why) without them. Standard library only."""
@@ -46,10 +51,38 @@ def free_port():
         return probe.getsockname()[1]
 
 
+STALL_MS = 2.0
+WATCHER = f"""
+import time
+while True:
+    due = time.monotonic_ns() + 5_000_000
+    time.sleep(0.005)
+    late = time.monotonic_ns() - due
+    if late > {STALL_MS} * 1e6:
+        print(due, due + late, flush=True)
+"""
+
+
+class Watcher:
+    """The machine's stalls while it runs, as (due, woke) in CLOCK_MONOTONIC ns, the clock of fakeline's log."""
+
+    def __enter__(self):
+        self.process = subprocess.Popen([sys.executable, "-c", WATCHER], stdout=subprocess.PIPE, text=True)
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.stalls = [tuple(map(int, line.split())) for line in self.process.communicate()[0].splitlines()]
+
+    def summary(self):
+        worst = max((woke - due for due, woke in self.stalls), default=0) / 1e6
+        return f"watcher stalls {len(self.stalls)}, worst {worst:.1f} ms"
+
+
 def measure(source, log, text):
-    """edges.py's figures for a recording, or None when it could not read it."""
+    """edges.py's figures for a recording, with every edge, or None when it could not read it."""
     done = subprocess.run([sys.executable, os.path.join(source, "edges.py"), log, "--text", text, "--wpm",
-                           str(WPM), "--json"], capture_output=True, text=True, timeout=120)
+                           str(WPM), "--json", "--edges"], capture_output=True, text=True, timeout=120)
     try:
         return json.loads(done.stdout)
     except json.JSONDecodeError:
@@ -81,11 +114,25 @@ def keylark_run(program, shim, workdir, text, display, bus):
                  **{k: v for k, v in sink.env.items() if k.startswith("PULSE_")}}
         with ks.Keylark(program, shim, display, settings, workdir, device, bus, extra_env=extra) as app:
             began = load()
-            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as logger:
-                logger.sendto(text.lower().encode(), ("127.0.0.1", port))
-            wait_for_key_downs(log, 14 * len(text.split()))
+            with Watcher() as watcher:
+                with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as logger:
+                    logger.sendto(text.lower().encode(), ("127.0.0.1", port))
+                wait_for_key_downs(log, 14 * len(text.split()))
             app.quit()
-    return log, began
+    return log, began, watcher
+
+
+def late_edges(log, figures, watcher):
+    """Where an edge came over STALL_MS later than the one before it, and how many of those fell while the
+    watcher was stalled too."""
+    with open(log) as lines:
+        first_down = next(int(line.split()[0]) for line in lines if line.split()[1:] == ["set", "2"])
+    edges = figures.get("edges", [])
+    late = [(first_down + edges[i - 1]["seen_ms"] * 1e6, first_down + edges[i]["seen_ms"] * 1e6)
+            for i in range(1, len(edges)) if edges[i]["err_ms"] - edges[i - 1]["err_ms"] > STALL_MS]
+    shared = sum(any(due < at and woke > before for due, woke in watcher.stalls) for before, at in late)
+    return (f"{'':<26} edges over {STALL_MS:g} ms late on the one before: {len(late)}, {shared} while the "
+            f"watcher was stalled too; {watcher.summary()}")
 
 
 def refkeyer_run(build, workdir, text):
@@ -93,9 +140,10 @@ def refkeyer_run(build, workdir, text):
     env = dict(os.environ, LD_PRELOAD=os.path.join(build, "libfakeline.so"), FAKELINE_PATH=REFERENCE_DEVICE,
                FAKELINE_LOG=log)
     began = load()
-    subprocess.run([os.path.join(build, "refkeyer"), "-m", "abs", "-w", str(WPM), "-d", REFERENCE_DEVICE, text], env=env,
-                   check=True, timeout=300)
-    return log, began
+    with Watcher() as watcher:
+        subprocess.run([os.path.join(build, "refkeyer"), "-m", "abs", "-w", str(WPM), "-d", REFERENCE_DEVICE, text],
+                       env=env, check=True, timeout=300)
+    return log, began, watcher
 
 
 def row(name, figures, began):
@@ -132,10 +180,14 @@ def main():
                 home = os.path.join(workdir, f"run{run}")
                 os.makedirs(home)
                 shim = os.path.join(build, "libfakeline.so")
-                log, began = keylark_run(args.program, shim, home, text, xvfb.display, bus.address)
-                ours = row("keylark", measure(source, log, text), began)
-                log, began = refkeyer_run(build, home, text)
+                log, began, watcher = keylark_run(args.program, shim, home, text, xvfb.display, bus.address)
+                figures = measure(source, log, text)
+                ours = row("keylark", figures, began)
+                if ours:
+                    print(late_edges(log, figures, watcher))
+                log, began, watcher = refkeyer_run(build, home, text)
                 reference = row("refkeyer -m abs", measure(source, log, text), began)
+                print(f"{'':<26} {watcher.summary()}")
                 valid = valid and bool(ours and reference)
                 met = valid and met and ours["median_abs_ms"] <= 0.02 and \
                     ours["p99_abs_ms"] <= reference["p99_abs_ms"] and abs(ours["drift_last_ms"]) < 0.1
