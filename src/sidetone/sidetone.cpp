@@ -113,11 +113,12 @@ void Sidetone::listen(bool on)
 {
     if (on == listening_)
         return;
-    if (on)
+    if (on) {
         listening_ = timeline_.subscribe(&state_->queue);
-    else
-        timeline_.unsubscribe(&state_->queue);
-    listening_ = listening_ && on;
+        return;
+    }
+    timeline_.unsubscribe(&state_->queue);
+    listening_ = false;
 }
 
 void Sidetone::run(std::shared_ptr<State> state)
