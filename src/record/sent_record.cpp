@@ -213,9 +213,15 @@ void SentRecord::keepUnwritten(std::deque<Pass> &unwritten)
 
 int SentRecord::append(QDate day, const QByteArray &bytes)
 {
-    QDir().mkpath(folder_); // where it cannot be made, the open below says why
     const QByteArray path = QFile::encodeName(folder_ + QLatin1Char('/') + fileName(day));
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const auto openFile = [&path] {
+        return ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    };
+    int fd = openFile();
+    if (fd < 0 && errno == ENOENT) {
+        QDir().mkpath(folder_); // where it cannot be made, the second open says why
+        fd = openFile();
+    }
     if (fd < 0)
         return errno;
     int error = writeWhole(fd, bytes);
