@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <pthread.h>
+#include <semaphore>
 #include <sched.h>
 #include <thread>
 
@@ -35,6 +36,7 @@ struct Sidetone::State
     std::atomic<bool> ending{false};
     std::atomic<bool> ended{false};
     std::atomic<std::size_t> late{0};
+    std::binary_semaphore endSignal{0}; // released once, when the sidetone ends
 };
 
 namespace {
@@ -84,7 +86,7 @@ Sidetone::~Sidetone()
 {
     timeline_.unsubscribe(&state_->queue);
     state_->ending = true;
-    state_->queue.wake();
+    state_->endSignal.release();
     const auto deadline = std::chrono::steady_clock::now() + endWait;
     while (!state_->ended && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
@@ -152,9 +154,11 @@ void Sidetone::run(std::shared_ptr<State> state)
             open = false;
             nextTry = 0;
         }
+        // Without a stream the thread looks now and then and drops what came: the worker's edges do not wake
+        // it, since the queue's wake-up once raised stays raised.
         if (!open) {
             discardEvents(state->queue);
-            state->queue.waitFor(200ms);
+            state->endSignal.try_acquire_for(200ms);
             continue;
         }
         KeyEvent event;
