@@ -272,7 +272,11 @@ TEST_F(ServiceTest, EachClientHearsBreakOnceAndItsOwnReplies)
     send("c", 40003); // its stored reply went with the abort
     settle();
     EXPECT_EQ(sent, (std::vector<Reply>{{"aa\r\n", 40001}, {"bb\r\n", 40002}, {"hb\r\n", 40002}}));
-    EXPECT_EQ(console.log(), QStringLiteral("<T>\n<T>AABBC"));
+    // The aborted pass keyed nothing; the texts after it key in order, in one pass or more, as each comes
+    // before or after the worker ends the pass that runs.
+    const QString log = console.log();
+    EXPECT_EQ(log.section(u'\n', 0, 0), QStringLiteral("<T>"));
+    EXPECT_EQ(log.section(u'\n', 1).remove(QStringLiteral("\n<T>")), QStringLiteral("<T>AABBC"));
     EXPECT_EQ(service->held(), 0);
 }
 
