@@ -21,6 +21,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <chrono>
+
 namespace {
 
 // Monospaced on every machine: the family tools/install-deps installs, else the desktop's fixed font; a
@@ -38,6 +40,9 @@ QFont defaultFont()
 // The lines keep their shaped glyphs, so that a repaint only draws them: under a kilobyte a line, bounded
 // by the scroll-back. Lines set all at once are shaped again when shown, but for the newest.
 constexpr int logCachedBlocks = 64;
+
+// Long enough for the first character of most passes; a pass that keys nothing still shows its time.
+constexpr std::chrono::milliseconds lineStartHold{1000};
 
 void keepShapes(QTextBlock block)
 {
@@ -57,7 +62,13 @@ ConsoleLogView::ConsoleLogView(QPlainTextEdit &view, QWidget &typing, ScreenFram
     view_.setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     view_.installEventFilter(this);
     view_.viewport()->installEventFilter(this);
-    connect(&frame_, &ScreenFrame::ended, this, &ConsoleLogView::flush);
+    connect(&frame_, &ScreenFrame::ended, this, &ConsoleLogView::frameEnded);
+    lineStartHold_.setSingleShot(true);
+    lineStartHold_.setInterval(lineStartHold);
+    connect(&lineStartHold_, &QTimer::timeout, this, [this] {
+        textWaiting_ = true;
+        frame_.request();
+    });
     connect(&store_, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == KLKConsoleScrollBackKey)
             applyScrollBack();
@@ -72,11 +83,28 @@ void ConsoleLogView::insertAtEnd(const QString &text, bool prompt)
         pending_.last().text += text;
     else
         pending_.append({text, prompt});
-    frame_.request();
+    // A new pass's line break and time alone would cost a repaint of their own, and another follows
+    // with its first character.
+    const bool lineStart = prompt || text.trimmed().isEmpty();
+    if (!lineStart) {
+        textWaiting_ = true;
+        frame_.request();
+    } else if (!lineStartHold_.isActive()) {
+        lineStartHold_.start();
+    }
+}
+
+// A frame begun by another part (the lamp going on) leaves the start of a line waiting.
+void ConsoleLogView::frameEnded()
+{
+    if (textWaiting_)
+        flush();
 }
 
 void ConsoleLogView::flush()
 {
+    lineStartHold_.stop();
+    textWaiting_ = false;
     if (!pending_.isEmpty())
         insertRuns();
 }
@@ -134,6 +162,8 @@ void ConsoleLogView::startLine(QTextCursor &end, const QString &text, const QTex
 
 void ConsoleLogView::setText(const QString &text)
 {
+    lineStartHold_.stop();
+    textWaiting_ = false;
     pending_.clear();
     view_.setPlainText(text);
 }

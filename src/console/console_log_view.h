@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QPlainTextEdit;
 class QTextCharFormat;
@@ -25,7 +26,8 @@ public:
                    StatusReport &status, QObject *parent = nullptr);
 
     // Adds text at the end; a prompt in a muted colour. Text shows when the screen frame ends, together
-    // with whatever else came in that frame.
+    // with whatever else came in that frame; what only begins a line (its break, the pass's time) waits
+    // for the line's first character, at most a second.
     void insertAtEnd(const QString &text, bool prompt);
     // Shows at once what waits for the frame's end.
     void flush();
@@ -47,6 +49,7 @@ private:
         bool prompt;
     };
 
+    void frameEnded();
     void restoreFont();
     void applyScrollBack();
     void insertRuns();
@@ -58,4 +61,6 @@ private:
     StatusReport &status_;
     ScreenFrame &frame_;
     QList<Run> pending_;
+    bool textWaiting_ = false; // pending_ holds more than the start of a line
+    QTimer lineStartHold_;
 };

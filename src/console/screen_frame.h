@@ -6,8 +6,8 @@
 #include <chrono>
 
 // One frame of the console's screen. The parts that follow a transmission (the log, the key lamp) hold
-// what changed and show it when the frame ends, so that what comes together is painted together: a new
-// pass's time, its first character and the lamp going on make one repaint of the window instead of three.
+// what changed and show it when the frame ends, so that what comes together is painted together: a
+// character keyed and the lamp going out make one repaint of the window instead of two.
 // A frame begins with the first part that asks for one.
 class ScreenFrame : public QObject
 {

@@ -4,6 +4,7 @@
 #include "keying/diagnostics.h"
 #include "local_zone.h"
 #include "record/sent_record.h"
+#include "widgets/lamp.h"
 
 #include <QFileDialog>
 #include <QFontInfo>
@@ -300,9 +301,9 @@ TEST_F(ConsoleLogTest, TextGatheredForAFrameShowsAsItWasSent)
     EXPECT_EQ(log()->document()->blockCount(), 100);
 }
 
-// A pass's time and its first character arrive one after the other and show in one repaint; and a full
-// log that takes a line and drops its oldest leaves the slider where it was, so its scroll bar does not
-// repaint.
+// A pass's time and its first character show in one repaint, though the lamp showed the key-down between
+// them; and a full log that takes a line and drops its oldest leaves the slider where it was, so its
+// scroll bar does not repaint.
 TEST_F(ConsoleLogTest, APassShowsInOneRepaintAndAFullLogKeepsItsScrollBarStill)
 {
     store->setValue(KLKConsoleScrollBackKey, qint64(100));
@@ -312,8 +313,14 @@ TEST_F(ConsoleLogTest, APassShowsInOneRepaintAndAFullLogKeepsItsScrollBarStill)
     QScrollBar *bar = log()->verticalScrollBar();
     PaintCount textPaints(log()->viewport());
     PaintCount barPaints(bar);
+    const auto *lamp = widget<Lamp>(QStringLiteral("keyLamp"));
     for (int pass = 100; pass < 110; ++pass) {
-        appendPasses(console, pass, 1);
+        console->logRelay().appendText(QStringLiteral("\n"));
+        console->logRelay().appendPrompt(QStringLiteral("12:00:00  "));
+        recorder->timeline.publish({KeyEvent::Edge::Down, 0, 60});
+        EXPECT_EVENTUALLY(lamp->isLit());
+        console->logRelay().appendText(QStringLiteral("PASS %1").arg(pass));
+        recorder->timeline.publish({KeyEvent::Edge::Up, 0, 0});
         EXPECT_EVENTUALLY_EQ(line(log(), 99), QStringLiteral("12:00:00  PASS %1").arg(pass));
     }
     QTest::qWait(50);
