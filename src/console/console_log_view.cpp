@@ -157,6 +157,8 @@ void ConsoleLogView::startLine(QTextCursor &end, const QString &text, const QTex
     }
     view_.setCurrentCharFormat(format);
     view_.appendPlainText(text);
+    // Kept at once, so that the rest of the line and each look at the caret do not shape it again.
+    keepShapes(view_.document()->lastBlock());
     end.movePosition(QTextCursor::End);
 }
 
