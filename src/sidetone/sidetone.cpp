@@ -36,7 +36,9 @@ struct Sidetone::State
     std::atomic<bool> ending{false};
     std::atomic<bool> ended{false};
     std::atomic<std::size_t> late{0};
-    std::binary_semaphore endSignal{0}; // released once, when the sidetone ends
+    // Wakes the thread while it has no stream: at the end, or switched on. Counting, as both may come
+    // before it looks.
+    std::counting_semaphore<> nudge{0};
 };
 
 namespace {
@@ -86,7 +88,7 @@ Sidetone::~Sidetone()
 {
     timeline_.unsubscribe(&state_->queue);
     state_->ending = true;
-    state_->endSignal.release();
+    state_->nudge.release();
     const auto deadline = std::chrono::steady_clock::now() + endWait;
     while (!state_->ended && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
@@ -117,6 +119,7 @@ void Sidetone::listen(bool on)
         return;
     if (on) {
         listening_ = timeline_.subscribe(&state_->queue);
+        state_->nudge.release(); // it opens the stream before the first edge is stale
         return;
     }
     timeline_.unsubscribe(&state_->queue);
@@ -158,7 +161,7 @@ void Sidetone::run(std::shared_ptr<State> state)
         // it, since the queue's wake-up once raised stays raised.
         if (!open) {
             discardEvents(state->queue);
-            state->endSignal.try_acquire_for(200ms);
+            state->nudge.try_acquire_for(200ms);
             continue;
         }
         KeyEvent event;
