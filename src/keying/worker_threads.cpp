@@ -1,23 +1,8 @@
 #include "keying/worker_threads.h"
 
-#include <pthread.h>
-#include <sched.h>
+#include "keying/prefer_real_time.h"
+
 #include <sys/prctl.h>
-
-namespace {
-
-// A worker keying on the real clock sleeps to just before each edge and watches the clock for the rest, a
-// fraction of a millisecond. A thread of ordinary priority that holds the processor at that moment would
-// keep the edge waiting for its time slice; in real time the worker takes the processor as it wakes. Where
-// the system does not allow it, the worker runs as before.
-void preferRealTime()
-{
-    sched_param priority{};
-    priority.sched_priority = WorkerThreads::realTimePriority;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
-}
-
-} // namespace
 
 void WorkerThreads::start(std::function<void()> body)
 {
@@ -26,8 +11,11 @@ void WorkerThreads::start(std::function<void()> body)
     auto finished = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([this, body = std::move(body), finished] {
         prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+        // A worker keying on the real clock sleeps to just before each edge and watches the clock for the
+        // rest, a fraction of a millisecond; in real time it takes the processor as it wakes, rather than
+        // waiting for the time slice of whatever holds it.
         if (realTime_)
-            preferRealTime();
+            preferRealTime(realTimePriority);
         body();
         *finished = true;
         QMetaObject::invokeMethod(

@@ -2,6 +2,7 @@
 
 #include "keying/diagnostics.h"
 #include "keying/element_timeline.h"
+#include "keying/prefer_real_time.h"
 #include "keying/timeline_queue.h"
 #include "keying/wait_clock.h"
 #include "settings/settings_keys.h"
@@ -14,9 +15,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <pthread.h>
 #include <semaphore>
-#include <sched.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -50,18 +49,6 @@ void discardEvents(TimelineQueue &queue)
     KeyEvent event;
     while (queue.take(event)) {
     }
-}
-
-// On a busy machine a thread of ordinary priority may wait 20 ms and more for a processor, and a sound
-// server that finds the stream's buffer empty meanwhile breaks the tone that sounds. Where the system lets a
-// user's program run in real time (a limit such as Debian's audio group sets), the audio thread does, below
-// the sound server's own threads, and so does the sound library's thread that it starts; elsewhere it runs
-// as before.
-void preferRealTime()
-{
-    sched_param priority{};
-    priority.sched_priority = Sidetone::realTimePriority;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
 }
 
 QString leftOutLine(std::size_t count)
@@ -128,7 +115,10 @@ void Sidetone::listen(bool on)
 
 void Sidetone::run(std::shared_ptr<State> state)
 {
-    preferRealTime();
+    // On a busy machine a thread of ordinary priority may wait 20 ms and more for a processor, and a sound
+    // server that finds the stream's buffer empty meanwhile breaks the tone that sounds. In real time, below
+    // the sound server's own threads, it does not; the sound library's thread it starts inherits the policy.
+    preferRealTime(realTimePriority);
     ToneGenerator generator;
     SampleClock sampleClock(ToneGenerator::sampleRate, placementMargin);
     TonePlacement placement(ToneGenerator::sampleRate);

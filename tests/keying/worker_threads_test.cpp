@@ -1,9 +1,9 @@
+#include "keying/prefer_real_time.h"
 #include "keying/worker_threads.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
-#include <pthread.h>
 #include <sched.h>
 
 namespace {
@@ -12,11 +12,7 @@ namespace {
 bool realTimeAllowed()
 {
     bool allowed = false;
-    std::thread([&allowed] {
-        sched_param priority{};
-        priority.sched_priority = WorkerThreads::realTimePriority;
-        allowed = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
-    }).join();
+    std::thread([&allowed] { allowed = preferRealTime(WorkerThreads::realTimePriority); }).join();
     return allowed;
 }
 
